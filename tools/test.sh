@@ -23,10 +23,17 @@ configure "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686.cmake"
 configure "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" \
   -DHALVERY_NATIVE_BUILD="$build/native"
 
-echo "test: building native, i686 and x86_64"
-cmake --build "$build/native"
-cmake --build "$build/i686"
-cmake --build "$build/x86_64"
+# HALVERY_QUICK=1 (for development): build and test only the x86_64 build, limited to the targets in
+# HALVERY_TARGETS when that is set.
+if [ "${HALVERY_QUICK:-0}" = 1 ]; then
+  echo "test: quick build of x86_64 ${HALVERY_TARGETS:-}"
+  cmake --build "$build/x86_64" ${HALVERY_TARGETS:+--target $HALVERY_TARGETS}
+else
+  echo "test: building native, i686 and x86_64"
+  cmake --build "$build/native"
+  cmake --build "$build/i686"
+  cmake --build "$build/x86_64"
+fi
 
 source "$top/tools/lib/session.sh"
 trap halvery_session_stop EXIT
