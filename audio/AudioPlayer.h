@@ -1,0 +1,68 @@
+// Our audio player object: plays one MP3 stream that grows in memory while it arrives.
+//
+// The engine obtains an instance from CreateAudioPlayer() and drives it through these eleven operations.
+// Decoding runs through the system's ACM MP3 codec and output through waveOut, on a thread of the
+// object's own; that thread calls the registered callback with kMsgStreamNeedData whenever the stream
+// wants more bytes, and the callback answers by pushing data (possibly 0 bytes) from inside the call.
+//
+// Stream rules the engine relies on:
+//  - OpenStream returns 1 once the bytes given are enough to find the first MP3 frames; any other value
+//    means "not yet, give me more".
+//  - Pushing 0 bytes means "nothing more right now". When every pushed byte has been played and the last
+//    request was answered with 0 bytes, the stream stops by itself: GetStatus then reports playing = 0 and
+//    paused = 0.
+//  - Pause() called from inside the callback (download behind) holds output without losing data;
+//    GetStatus reports paused = 1 until Play() resumes.
+//  - Close() stops output, ends the callback calls before it returns, and never hangs.
+// No <windows.h> here: the engine's logic stays free of it.
+#pragma once
+#include <cstdint>
+
+namespace audio {
+
+enum StreamFormat : int { kFormatUnknown = 0, kFormatMp3 = 1 };
+
+// The callback message that asks for more stream data.
+constexpr unsigned int kMsgStreamNeedData = 0x800000;
+
+struct TimePosition {
+  unsigned int seconds;       // whole seconds since the stream's start
+  unsigned int milliseconds;  // the same position in milliseconds
+};
+
+struct PlayerStatus {
+  int playing;  // 1 while a stream is open and not stopped (also while paused)
+  int paused;   // 1 while output is held by Pause()
+};
+
+class AudioPlayer;
+// Called on the player's own thread; returns 0.
+using StreamCallback = int (*)(AudioPlayer* instance, void* userData, unsigned int message,
+                               std::uintptr_t param1, std::uintptr_t param2);
+
+class AudioPlayer {
+ public:
+  // Format of the file at path8 (8-bit, thread ANSI code page): kFormatUnknown when it holds no MP3 frames.
+  virtual int GetFileFormat(const char* path8) = 0;
+  // Registers the callback for the messages in messageMask.
+  virtual int SetCallbackFunc(StreamCallback callback, unsigned int messageMask, void* userData) = 0;
+  // Opens a stream from its first bytes; returns 1 when open.
+  virtual int OpenStream(int buffered, int dynamic, const void* data, unsigned int size, int format) = 0;
+  // Appends bytes to the open stream (size 0 allowed, see above).
+  virtual int PushDataToStream(const void* data, unsigned int size) = 0;
+  virtual int Play() = 0;   // starts playback; resumes after Pause()
+  virtual int Pause() = 0;
+  virtual void GetPosition(TimePosition* position) = 0;
+  virtual void GetStatus(PlayerStatus* status) = 0;
+  virtual int SetPlayerVolume(int left, int right) = 0;  // 0..100 each
+  virtual int Close() = 0;
+  virtual void Release() = 0;  // frees the instance (closes first)
+
+ protected:
+  virtual ~AudioPlayer() = default;
+};
+
+// The factory: a new, closed player instance (never null).
+AudioPlayer* CreateAudioPlayer();
+
+}  // namespace audio
