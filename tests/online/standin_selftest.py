@@ -293,6 +293,12 @@ class Control(unittest.TestCase):
         control("reset")
         self.assertIn("Beta1.0", fetch("/x.php?action=config").body().decode("utf-8"))
 
+    def test_override_body_in_another_charset(self):
+        control("answer", path="/ic.asp", body="您的IP：[1.2.3.4]", charset="gbk", ctype="text/html")
+        self.assertEqual(fetch("/ic.asp").body(), "您的IP：[1.2.3.4]".encode("gbk"))
+        r = fetch("/_standin/answer?" + urllib.parse.urlencode({"path": "/ic.asp", "body": "€", "charset": "gb2312"}))
+        self.assertEqual(r.status, 400)
+
     def test_override_with_status_and_mode_only(self):
         control("answer", path="/ic.asp", mode="close", after="10")
         r = fetch("/ic.asp")
@@ -403,10 +409,10 @@ class ConfigIni(unittest.TestCase):
                                           "IpEchoHost=127.0.0.9\r\n"))
             self.assertEqual(self.run_writer(d), text)  # idempotent
 
-    def test_writer_creates_the_file_with_a_port(self):
+    def test_writer_creates_the_folder_and_names_the_host_only(self):
         with tempfile.TemporaryDirectory() as d:
             text = self.run_writer(os.path.join(d, "sub"), port=8080)
-            self.assertIn("ApiHost=127.0.0.9:8080\r\n", text)
+            self.assertIn("ApiHost=127.0.0.9\r\n", text)
 
 
 if __name__ == "__main__":

@@ -66,10 +66,11 @@ Control (for tests; never part of the service):
     _standin/reset             drop every override and the request log
     _standin/log               the request log (control requests left out), one line per request:
                                METHOD<TAB>target<TAB>user agent<TAB>status
-    _standin/answer?path=P&body=B[&ctype=T][&status=N][&mode=...]
+    _standin/answer?path=P&body=B[&charset=C][&ctype=T][&status=N][&mode=...]
                                from now on answer the exact path-and-query P (e.g. "/x.php?action=config")
-                               with body B (UTF-8; or the body of a POST); without body: the usual
-                               answer with the given misbehaviour. Percent-encode P and B.
+                               with body B (percent-encoded UTF-8, sent re-encoded in charset C, e.g.
+                               gbk; or the raw body of a POST); without body: the usual answer with the
+                               given misbehaviour. Percent-encode P and B.
 """
 
 import argparse
@@ -349,7 +350,10 @@ class Handler(BaseHTTPRequestHandler):
         if name == "answer" and q.get("path", "").startswith("/"):
             body = post_body if self.command == "POST" else q.get("body")
             if isinstance(body, str):
-                body = body.encode("utf-8")
+                try:
+                    body = body.encode(q.get("charset", "utf-8"))
+                except (LookupError, UnicodeEncodeError):
+                    return self.send(400, "text/plain", Body(b"body not encodable in that charset"), {})
             _, modes = split_modes(query)
             ov = {"body": body, "ctype": q.get("ctype", "text/xml; charset=utf-8"),
                   "status": int_param(q, "status", 200 if body is not None else 0),
@@ -504,9 +508,12 @@ def main(argv=None):
     opts.run_modes = {k: getattr(opts, k) for k in MODE_KEYS[1:] if getattr(opts, k) is not None}
     opts.run_modes["mode"] = opts.mode
 
-    host = opts.addr if opts.port == 80 else "%s:%d" % (opts.addr, opts.port)
     if opts.write_config_ini:
-        write_config_ini(opts.write_config_ini, host)
+        # The program takes host names only and always talks to port 80.
+        if opts.port != 80:
+            print("standin: Config.ini names hosts only; the program will use port 80, not %d" % opts.port,
+                  file=sys.stderr)
+        write_config_ini(opts.write_config_ini, opts.addr)
         return 0
 
     with open(opts.catalogue, encoding="utf-8") as fh:
