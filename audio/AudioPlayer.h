@@ -15,6 +15,9 @@
 //    GetStatus reports paused = 1 until Play() resumes.
 //  - Close() stops output, ends the callback calls before it returns, and never hangs.
 // No <windows.h> here: the engine's logic stays free of it.
+//
+// Added after the first version (source-compatible, nothing changed above): StreamFigures,
+// GetStreamFigures and MonotonicMicroseconds at the end, for benchmarks.
 #pragma once
 #include <cstdint>
 
@@ -64,5 +67,23 @@ class AudioPlayer {
 
 // The factory: a new, closed player instance (never null).
 AudioPlayer* CreateAudioPlayer();
+
+// Benchmark figures of an instance's open (or last opened) stream. Times are MonotonicMicroseconds()
+// values, 0 while the event has not happened.
+struct StreamFigures {
+  std::uint64_t openedUs;         // OpenStream succeeded
+  std::uint64_t playUs;           // the first Play()
+  std::uint64_t firstBufferUs;    // the first decoded buffer was handed to the sound device
+  std::uint64_t bytesPushed;      // MP3 bytes received through OpenStream and PushDataToStream
+  std::uint64_t bytesSkipped;     // received bytes that were not frames of the stream
+  std::uint64_t framesDecoded;
+  std::uint64_t pcmBytesWritten;  // PCM bytes handed to the device
+  unsigned int dataRequests;      // callback calls asking for data
+  unsigned int emptyAnswers;      // requests answered with no bytes
+};
+// False (and *figures zeroed) when the instance has never opened a stream.
+bool GetStreamFigures(AudioPlayer* instance, StreamFigures* figures);
+// A steady clock in microseconds (the one StreamFigures uses).
+std::uint64_t MonotonicMicroseconds();
 
 }  // namespace audio
