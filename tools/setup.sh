@@ -23,6 +23,7 @@ PACKAGES=(
   fonts-wqy-microhei
   clang libclang-rt-14-dev
   python3 tcl dpkg-dev make gcc
+  locales
 )
 
 missing=()
@@ -54,6 +55,13 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine takes both its ANSI code page and its Unix file-name encoding from the locale: only a real
+# zh_CN.UTF-8 locale gives code page 936 *and* lets programs create files with Chinese names.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  $SUDO localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
 [ $need_sources = 1 ] || { echo "setup: toolchain and libraries ready ($DEPS)"; exit 0; }
