@@ -337,7 +337,7 @@ write_description() {
 # The main window composed from a skin's images at the positions its layout gives them (client size
 # 961 x 674 under Wine; the top 30 rows are the colour-keyed strip, shown here as desktop).
 # OUT gets the window; the skin's preview is made from it.
-mockup() {
+mockup() {  # mockup NAME OUT [STRIP-COLOUR]
   local name=$1 out=$2 d="$ROOT/skin/$1" t="$WORK/mock_$1"
   mkdir -p "$t"
   local W=961 H=674 B=28
@@ -364,7 +364,7 @@ mockup() {
   }
   local mw vw vh; mw=$(identify -format %w "$d/menu.png")
   vw=$(identify -format %w "$d/volume.png"); vh=$(identify -format %h "$d/volume.png")
-  convert -size ${W}x$H xc:"#6f7f8f" \
+  convert -size ${W}x$H xc:"${3:-#6f7f8f}" \
     \( "$d/backtop.png" -resize "${W}x${H}!" \) -geometry +0+30 -composite "$t/win.png"
   # bottom band
   local x=0; while [ $x -lt $W ]; do args+=("$d/backbottomu.png" -geometry "+$x+$((H - B))" -composite); x=$((x + 64)); done
@@ -424,13 +424,15 @@ banner_picture() {
     -fill "#c7676c" -pointsize 9 -annotate +548+36 "开始聆听 ›" "$WORK/banner.png"
 }
 
-# Preview for the skin chooser: the composed window without the transparent strip, 125 x 80.
+# Preview for the skin chooser: the window's left column, the colour-keyed strip painted in the
+# header colour so the logo shows whole, reduced to 125 x 80.
 preview() {
-  local name=$1 t="$WORK/$1.mock.png"
-  mockup "$name" "$t"
-  convert "$t" -crop 961x644+0+30 +repage -filter Lanczos -resize '125x80!' -unsharp 0x0.6 "$WORK/$1.prev.png"
+  local name=$1 t="$WORK/$1.mock.png" head
+  head=$(convert "$ROOT/skin/$1/backtop.png" -format '%[pixel:p{2,2}]' info:)
+  mockup "$name" "$WORK/$1.strip.png" "$head"
+  convert "$WORK/$1.strip.png" -crop 300x192+0+12 +repage -filter Lanczos -resize '125x80!' "$WORK/$1.prev.png"
   save "$WORK/$1.prev.png" "$ROOT/skin/$1.png"
-  [ -z "$MOCKUPS" ] || cp "$t" "$MOCKUPS/$1-window.png"
+  if [ -n "$MOCKUPS" ]; then mockup "$name" "$MOCKUPS/$1-window.png"; fi
 }
 
 # ---------------------------------------------------------------------------------------------------
@@ -443,27 +445,28 @@ preview() {
 scroll_bitmap() {
   local t="$WORK/scroll" out="$ROOT/player/app/res/scrollbar149.bmp"
   mkdir -p "$t" "$(dirname "$out")"
-  local track="#f8eeec" line="#efdcd8"
+  # neutral warm greys: the bitmap is built into the program and serves every skin
+  local track="#f6f3f2" line="#e9e3e1"
   local row bg fg th
   local cells=()
   for row in 0 1 2; do
     case $row in
-      0) bg=$track fg="#d49a9b" th="#e9b3b2" ;;
-      1) bg="#f6dfdb" fg="#c8686d" th="#dc8a8b" ;;
-      2) bg="#efcdc8" fg="#b45a5f" th="#c7676c" ;;
+      0) bg=$track fg="#b3a7a6" th="#d9cfcd" ;;
+      1) bg="#ece6e4" fg="#8f8180" th="#c4b7b5" ;;
+      2) bg="#e2dad8" fg="#756665" th="#ad9e9c" ;;
     esac
     local base="fill $bg stroke none rectangle 0,0 13,13 fill $line rectangle 0,0 0.6,13"
     local chev="fill none stroke $fg stroke-width 1.5 stroke-linecap round stroke-linejoin round"
     canvas 13 13 "$base || $chev polyline 3.8,7.8 6.5,5 9.2,7.8" "$t/c0_$row.png"
     canvas 13 13 "$base || $chev polyline 3.8,5.2 6.5,8 9.2,5.2" "$t/c1_$row.png"
-    canvas 13 13 "$base fill $th roundrectangle 3.2,0.4 10.2,12.6 3,3" "$t/c2_$row.png"
+    canvas 13 13 "$base fill $th roundrectangle 3.2,0.3 10.2,12.7 2.6,2.6" "$t/c2_$row.png"
     canvas 13 13 "fill $track stroke none rectangle 0,0 13,13 fill $line rectangle 0,0 0.6,13" "$t/c3_$row.png"
     local hbase="fill $bg stroke none rectangle 0,0 13,13 fill $line rectangle 0,0 13,0.6"
     canvas 13 13 "$hbase || $chev polyline 7.8,3.8 5,6.5 7.8,9.2" "$t/c4_$row.png"
     canvas 13 13 "$hbase || $chev polyline 5.2,3.8 8,6.5 5.2,9.2" "$t/c5_$row.png"
-    canvas 13 13 "$hbase fill $th roundrectangle 0.4,3.2 12.6,10.2 3,3" "$t/c6_$row.png"
+    canvas 13 13 "$hbase fill $th roundrectangle 0.3,3.2 12.7,10.2 2.6,2.6" "$t/c6_$row.png"
     canvas 13 13 "fill $track stroke none rectangle 0,0 13,13 fill $line rectangle 0,0 13,0.6" "$t/c7_$row.png"
-    canvas 13 13 "fill $track stroke none rectangle 0,0 13,13 fill #d9a9a9
+    canvas 13 13 "fill $track stroke none rectangle 0,0 13,13 fill #c9bdbb
         circle 10,10 10.8,10 circle 6.5,10 7.3,10 circle 10,6.5 10.8,6.5
         circle 3,10 3.8,10 circle 6.5,6.5 7.3,6.5 circle 10,3 10.8,3" "$t/c8_$row.png"
   done
@@ -475,12 +478,31 @@ scroll_bitmap() {
   convert "$WORK/scroll.png" +dither -colors 256 -type Palette -compress None BMP3:"$out"
 }
 
-# Program icon 128: the emblem at 16, 32 and 48 pixels.
+# Program icon 128: a rose disc filling the square with a white heart (and, from 32 pixels on, the
+# note), so it still reads at 16 pixels in the tray.
+app_icon_picture() {
+  local size=$1 out=$2 k
+  k=$(awk "BEGIN{print $S * $size / 48}")
+  local note=""
+  [ "$size" -ge 32 ] && note="fill #d8797b stroke #d8797b stroke-width 0.8 stroke-linejoin round
+      ellipse 21.6,30.4 3.6,2.8 0,360 line 24.6,30.2 24.6,17
+      path 'M 24.6,17 C 27.4,18 30.2,18.8 30.4,22.6 C 29.2,21 27.4,20.6 24.6,20.6'"
+  convert -size $((size * S))x$((size * S)) xc:none \
+    -draw "scale $k,$k fill #d8797b stroke none circle 24,24 24,0.6" \
+    \( -size $((size * S))x$((size * S)) gradient:"rgba(255,255,255,0.22)"-"rgba(120,40,50,0.16)" \) \
+    -compose Atop -composite \
+    -draw "scale $k,$k fill white stroke none
+      path 'M 24,40 C 12.5,32 7,25.5 7,19 C 7,13.6 11.2,9.6 16,9.6 C 19.6,9.6 22.4,11.6 24,14.6
+            C 25.6,11.6 28.4,9.6 32,9.6 C 36.8,9.6 41,13.6 41,19 C 41,25.5 35.5,32 24,40 Z'" \
+    ${note:+-draw "scale $k,$k $note"} \
+    -filter Box -resize "${size}x${size}!" "$out"
+}
+
 program_icon() {
   local out="$ROOT/player/app/res/Halvery.ico"
   mkdir -p "$(dirname "$out")"
   local n
-  for n in 16 32 48; do draw_emblem $n "$WORK/icon$n.png"; done
+  for n in 16 32 48; do app_icon_picture $n "$WORK/icon$n.png"; done
   convert "$WORK/icon16.png" "$WORK/icon32.png" "$WORK/icon48.png" "$out"
 }
 
@@ -490,6 +512,53 @@ dist_files() {
   mkdir -p "$ROOT/dist"
   draw_emblem 48 "$WORK/logo.png"
   save "$WORK/logo.png" "$ROOT/dist/logo.png"
+}
+
+# The settings dialog and the skin chooser of a skin, as their windows draw them (mock-ups only).
+secondary_mockups() {
+  local name=$1 d="$ROOT/skin/$1" t="$WORK/sec_$1"
+  mkdir -p "$t"
+  local W=558 H=398 i y col
+  local nav=()
+  local names=("常规设置" "操作习惯" "下载设置" "软件更新") icons=(setroutine setoperation setdownload setappupdate)
+  for i in 0 1 2 3; do
+    y=$((86 + 50 * i)); col="rgb(80,78,78)"; [ $i = 0 ] && col="rgb(180,48,43)"
+    nav+=("$d/${icons[$i]}.png" -geometry "+36+$y" -composite
+          -fill "$col" -font "$FONT" -pointsize 10.5 -density 96 -stroke "$col" -strokewidth 0.4
+          -annotate "+60+$((y + 14))" "${names[$i]}" -stroke none)
+  done
+  local closew; closew=$(identify -format %w "$d/close.png")
+  convert "$d/backtop.png" -crop "${closew}x20+0+0" +repage "$d/close.png" -compose Over -composite "$t/close.png"
+  convert -size ${W}x$H xc:white \
+    \( "$d/backtop.png" -crop "${W}x30+0+0" +repage \) -geometry +0+0 -composite \
+    -fill white -font "$FONT" -pointsize 10.5 -density 96 -stroke white -strokewidth 0.4 -annotate +10+22 "选项设置" -stroke none \
+    \( "$d/setleftbackd.png" -resize "165x$((H - 30))!" \) -geometry +0+30 -composite \
+    \( "$d/setleftbacku.png" -resize "165x$((H - 30))!" \) -geometry +0+30 -composite \
+    "$d/setbtnbackl.png" -geometry +0+70 -composite "$d/setbtnbackr.png" -geometry +4+71 -composite \
+    -fill white -draw "line 0,70 164,70 line 0,120 164,120 line 0,170 164,170 line 0,220 164,220 line 0,270 164,270" \
+    "${nav[@]}" \
+    -fill "#333333" -pointsize 9 -annotate +190+60 "启动时" -fill "#dddddd" -draw "line 230,56 530,56" \
+    -fill "#333333" -annotate +210+88 "☐ 启动时自动播放歌曲" -annotate +210+112 "☐ 开机时自动启动" \
+    -annotate +190+150 "基本设置" -fill "#dddddd" -draw "line 240,146 530,146" \
+    -fill "#333333" -annotate +210+178 "☑ 接受弹窗和推广消息" \
+    "$d/setcheckupdate.png" -geometry +210+300 -composite "$d/setexplorer.png" -geometry +320+302 -composite \
+    "$t/close.png" -geometry "+$((W - closew - 6))+5" -composite \
+    -bordercolor "#8a8a8a" -border 1 "$MOCKUPS/$name-settings.png"
+
+  # the skin chooser: 505 x 275 client below a thin border
+  W=505 H=275
+  local cells=() x0 y0 k=0
+  for p in "$ROOT"/skin/*.png; do
+    x0=$((1 + 126 * (k % 4))); y0=$((31 + 81 * (k / 4)))
+    cells+=(\( "$p" -crop 125x80+0+0 +repage \) -geometry "+$x0+$y0" -composite)
+    k=$((k + 1))
+  done
+  convert -size ${W}x$H xc:white \
+    \( "$d/backtop.png" -crop "${W}x30+0+0" +repage \) -geometry +0+0 -composite \
+    -fill white -font "$FONT" -pointsize 9.75 -density 96 -stroke white -strokewidth 0.4 -annotate +10+21 "皮肤与界面调整" -stroke none \
+    "${cells[@]}" -fill none -stroke black -strokewidth 2 -draw "rectangle 2,32 125,110" -stroke none \
+    "$t/close.png" -geometry +480+10 -composite \
+    -bordercolor "#8a8a8a" -border 1 "$MOCKUPS/$name-chooser.png"
 }
 
 # ---------------------------------------------------------------------------------------------------
@@ -514,3 +583,11 @@ dist_files
 banner_picture
 preview default
 preview mint
+if [ -n "$MOCKUPS" ]; then
+  secondary_mockups default
+  secondary_mockups mint
+  for s in default mint; do
+    montage "$ROOT/skin/$s"/*.png -font DejaVu-Sans -pointsize 9 -label '%t' -background "#9a9a9a" \
+      -geometry '+8+8' -tile 8x "$MOCKUPS/$s-sheet.png"
+  done
+fi
