@@ -23,7 +23,9 @@ trap 'rm -rf "$WORK"' EXIT
 
 # Glyphs are drawn at S times their size and reduced by area averaging: clean anti-aliased edges.
 S=4
-PNGOUT=(-define png:exclude-chunks=date,time,tIME -define png:compression-level=9 +set date:create +set date:modify)
+# PNGs carry no gamma, chromaticity or profile chunks: the player loads them with embedded colour
+# management on, and the pixels must come out as drawn.
+PNGOUT=(-strip -define png:exclude-chunks=date,time,tIME,gAMA,cHRM,bKGD,iCCP,sRGB -define png:compression-level=9 +set date:create +set date:modify)
 
 # ---------------------------------------------------------------------------------------------------
 # Small drawing helpers. Coordinates in draw commands are in final pixels (they are scaled by S).
@@ -64,12 +66,14 @@ save() { convert "$1" "${PNGOUT[@]}" "PNG32:$2"; }
 
 # ---------------------------------------------------------------------------------------------------
 # One skin. The palette comes in through these variables:
-#   HEAD      header colour (white text and glyphs must read on it)
-#   HEAD_DEEP the bottom band and pressed/active accents
-#   HEAD_SOFT a lighter header tone for decoration
-#   TINT      the pale background of the lower part and the settings navigation column
-#   ACCENT    glyph colour on white (tree buttons, settings icons, buttons on pages)
+#   HEAD        header colour (white text and glyphs must read on it)
+#   HEAD_DEEP   the bottom band, the lower end of the frame lines, small accents
+#   TINT        the settings dialog's navigation column as "setback" shows it
+#   ACCENT      glyph colour on white (list header buttons, settings icons, page buttons)
 #   DECO1 DECO2 colours of the soft shapes in the header's right part
+#   POS_TINT    the warm white of the played part of the progress bar
+#   NAV_*       navigation column of the settings dialog: gradient, right edge, selected entry
+#   EMBLEM_HEART the heart of the logo
 draw_skin() {
   local name=$1 dir="$ROOT/skin/$1" t="$WORK/$1"
   mkdir -p "$dir" "$t"
@@ -80,9 +84,11 @@ draw_skin() {
   # colour over the whole left column and along the top rows, and decoration stays to the right,
   # between row 34 and the end of the header.
   local W=961 H=644
+  # Below the header only thin lines of it show, between and beside the playlist and the site view
+  # (at any window size, as the picture is stretched): they stay in the header's colour and frame
+  # the two views.
   convert -size ${W}x${H} xc:"$HEAD" \
-    \( -size ${W}x$((H - 150)) gradient:"$TINT"-"$TINT_LOW" \) -geometry +0+150 -composite \
-    \( -size ${W}x24 gradient:"$HEAD"-"$TINT" \) -geometry +0+130 -composite \
+    \( -size ${W}x$((H - 140)) gradient:"$HEAD"-"$HEAD_DEEP" \) -geometry +0+140 -composite \
     "$t/base.png"
   # soft shapes: large translucent circles and a gentle wave, right of the left column
   convert -size $((W * 2))x$((160 * 2)) xc:none -draw "scale 2,2
@@ -287,6 +293,15 @@ draw_skin() {
   convert "$t/b2.png" "$t/b2t.png" -gravity center -geometry +0+0 -compose Over -composite "$t/b2c.png"
   over "$t/b2c.png" white "$t/setexplorer.png"
   save "$t/setexplorer.png" "$dir/setexplorer.png"
+
+  # The main window's colour key RGB(255, 255, 254) would punch holes where it appears opaque.
+  local f
+  for f in "$dir"/*.png; do
+    if [ "$(convert "$f" -alpha off -fill black +opaque "#fffffe" -format '%[max]' info:)" != 0 ]; then
+      echo "draw_skins: $f has pixels in the colour key RGB(255,255,254)" >&2
+      exit 1
+    fi
+  done
 
   write_description "$name"
 }
@@ -564,13 +579,13 @@ secondary_mockups() {
 # ---------------------------------------------------------------------------------------------------
 # Palettes. Default: warm rose and peach. Second: mint and sky.
 palette_default() {
-  HEAD="#d8797b" HEAD_DEEP="#c7676c" HEAD_SOFT="#e89a92" TINT="#fbefec" TINT_LOW="#fdf7f5"
-  ACCENT="#cf6f73" DECO1="#ffffff" DECO2="#ffd9c8" POS_TOP="#ffe6e2" POS_TINT="#fff0ec"
+  HEAD="#d8797b" HEAD_DEEP="#c7676c" TINT="#fbefec"
+  ACCENT="#cf6f73" DECO1="#ffffff" DECO2="#ffd9c8" POS_TINT="#fff0ec"
   NAV_TOP="#fdf3f1" NAV_BOTTOM="#f8e6e2" NAV_EDGE="#ecd2cd" NAV_SEL="#fbe3df" EMBLEM_HEART="#e0787c"
 }
 palette_mint() {
-  HEAD="#4f9f98" HEAD_DEEP="#438c88" HEAD_SOFT="#7cc0b5" TINT="#eef7f5" TINT_LOW="#f6fbfa"
-  ACCENT="#4a9a94" DECO1="#ffffff" DECO2="#bfe3f5" POS_TOP="#e0f4f1" POS_TINT="#effaf8"
+  HEAD="#4f9f98" HEAD_DEEP="#438c88" TINT="#eef7f5"
+  ACCENT="#4a9a94" DECO1="#ffffff" DECO2="#bfe3f5" POS_TINT="#effaf8"
   NAV_TOP="#f3faf8" NAV_BOTTOM="#e3f2ef" NAV_EDGE="#cde4df" NAV_SEL="#dcefeb" EMBLEM_HEART="#e0787c"
 }
 
