@@ -254,6 +254,20 @@ TEST_CASE("a description's entries: which path each name resolves to") {
   }
 }
 
+TEST_CASE("description file names outside the ANSI code page are found") {
+  // The path stays UTF-16 up to the file system: a Thai letter has no GBK form.
+  const wchar_t* names[] = {L"t_\u0E01.xml", L"t_\u76AE\u80A4.xml"};  // Thai letter; 皮肤
+  for (const wchar_t* fileName : names) {
+    std::string name = WideToUtf8(fileName);
+    CAPTURE(name);
+    SkinFixture fixture;
+    fixture.Description(fileName, SkinDocument("<MainDlg><img>a\\backtop.png</img></MainDlg>"));
+    SkinMgr& skins = SkinMgr::GetInstance();
+    CHECK(skins.LoadSkin(fileName));
+    CHECK(skins.GetImagePath(L"backtop") == SkinFolder() + L"\\a\\backtop.png");
+  }
+}
+
 TEST_CASE("the first skin comes from the database; no skin_info row means default.xml") {
   struct Case { const char* what; const char* row; const wchar_t* folder; };
   const Case cases[] = {
