@@ -27,9 +27,13 @@
 namespace audio {
 namespace {
 
-constexpr int kBufferCount = 4;
+constexpr int kBufferCount = 6;  // 0.6 s queued: a busy machine must not make the sound stutter
 constexpr int kBufferMs = 100;          // each device buffer holds about this much sound
 constexpr DWORD kIdleWaitMs = 200;      // the thread also looks at its stream this often
+constexpr int kMaxRequestsPerRound = 8; // data requests in a row while a buffer is still to fill
+// Queued sound that the device has not taken for this long means the device is gone (a pulled
+// headset, a dead sound server): the stream ends instead of playing forever at one position.
+constexpr ULONGLONG kDeviceStallMs = 10000;
 constexpr std::size_t kMaxFrameBytes = 4096;  // Layer III frames are at most 1441 bytes
 constexpr std::size_t kDecodeBytesPerFrame = 1152 * 2 * 2 * 4;  // generous: the decoder may lag a frame
 
@@ -149,6 +153,7 @@ class StreamSession {
   unsigned int m_nRequestPushes = 0;  // bytes-carrying pushes during the current request
   bool m_bLastAnswerEmpty = false;
   std::uint64_t m_nDoneBytes = 0;     // PCM bytes of buffers the device has returned
+  ULONGLONG m_nProgressTick = 0;      // when the device last took sound, or output was resumed
   std::uint64_t m_nDevicePosHigh = 0; // the device's 32-bit byte position, unwrapped
   DWORD m_nDevicePosLast = 0;
   StreamFigures m_figures{};
@@ -236,6 +241,8 @@ bool StreamSession::Start(const Mp3FrameHeader& format) {
     --m_nRefs;
     return false;
   }
+  // Sound must not stop because the interface thread is busy drawing.
+  SetThreadPriority(m_hThread, THREAD_PRIORITY_ABOVE_NORMAL);
   return true;
 }
 
@@ -271,6 +278,7 @@ void StreamSession::ReclaimDoneBuffers() {
       waveOutUnprepareHeader(m_hWave, &m_headers[i], sizeof(WAVEHDR));
       m_bInFlight[i] = false;
       m_nDoneBytes += m_headers[i].dwBufferLength;
+      m_nProgressTick = GetTickCount64();
     }
   }
 }
@@ -333,6 +341,7 @@ bool StreamSession::Submit(int slot, std::size_t bytes) {
   }
   m_nStageRead += bytes;
 
+  if (!AnyInFlight()) m_nProgressTick = GetTickCount64();
   WAVEHDR& h = m_headers[slot];
   std::memset(&h, 0, sizeof h);
   h.lpData = reinterpret_cast<LPSTR>(out);
@@ -357,12 +366,17 @@ void StreamSession::Step() {
   if (m_bQuit || !m_hWave) return;
   ReclaimDoneBuffers();
   if (!m_bStarted || m_bPaused || m_bFinished) return;
+  if (AnyInFlight() && GetTickCount64() - m_nProgressTick > kDeviceStallMs) {
+    Trace(L"audio: the sound device stopped taking sound; the stream ends");
+    m_bFinished = true;
+    return;
+  }
 
-  bool asked = false;
+  int requests = 0;
   for (;;) {
     const int slot = FreeBuffer();
     if (slot < 0) break;
-    const bool endOfInput = asked && m_bLastAnswerEmpty;
+    const bool endOfInput = requests > 0 && m_bLastAnswerEmpty;
     DecodeUntil(m_nBufferBytes, endOfInput);
     const std::size_t staged = StagedBytes();
     if (staged >= m_nBufferBytes || (endOfInput && staged > 0)) {
@@ -373,10 +387,11 @@ void StreamSession::Step() {
       }
       continue;
     }
-    if (asked) break;  // one request per round: the next one comes when a buffer is done
+    // Asked in vain, or often enough for this round: the next round comes when a buffer is done.
+    if (endOfInput || requests >= kMaxRequestsPerRound) break;
 
     // Ask for more bytes. The callback pushes from inside the call, possibly pauses or closes.
-    asked = true;
+    ++requests;
     const CallbackTarget target = m_target;
     ++m_figures.dataRequests;
     if (target.callback && (target.mask & kMsgStreamNeedData)) {
@@ -393,7 +408,7 @@ void StreamSession::Step() {
     if (m_bLastAnswerEmpty) ++m_figures.emptyAnswers;
     if (m_bQuit || m_bPaused) return;
   }
-  if (asked && m_bLastAnswerEmpty && !AnyInFlight() && StagedBytes() == 0) {
+  if (requests > 0 && m_bLastAnswerEmpty && !AnyInFlight() && StagedBytes() == 0) {
     m_bFinished = true;  // every pushed byte was played and the stream asked in vain
     m_nDoneBytes = m_figures.pcmBytesWritten;
   }
@@ -431,6 +446,7 @@ int StreamSession::Play() {
     if (m_bPaused) {
       waveOutRestart(m_hWave);
       m_bPaused = false;
+      m_nProgressTick = GetTickCount64();
     }
   }
   SetEvent(m_hWake);

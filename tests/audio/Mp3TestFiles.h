@@ -27,3 +27,5 @@ inline const char* const kTone5s = "mp3/tone5s_128k.mp3";
 inline const char* const kShort1s = "mp3/short1s_128k.mp3";
 inline const char* const kTagged = "mp3/tagged_id3v2.mp3";
 inline const char* const kVbrXing = "mp3/vbr_xing.mp3";
+inline const char* const kMono22k = "mp3/mono22k_2s.mp3";  // MPEG-2
+inline const char* const kMono8k = "mp3/mono8k_2s.mp3";    // MPEG-2.5

@@ -271,3 +271,227 @@ TEST_CASE("a player can be released without ever opening a stream, and reports n
   CHECK_FALSE(GetStreamFigures(p, &f));
   p->Release();
 }
+
+TEST_CASE("OpenStream opens only on bytes holding two frames in a row, after any tag") {
+  const std::vector<std::uint8_t> tone = ReadTestFile(kTone5s);
+  const std::vector<std::uint8_t> tagged = ReadTestFile(kTagged);
+  const std::vector<std::uint8_t> vbr = ReadTestFile(kVbrXing);
+  REQUIRE(tone.size() > 40960);
+  auto prefix = [](const std::vector<std::uint8_t>& b, std::size_t n) {
+    return std::vector<std::uint8_t>(b.begin(), b.begin() + std::ptrdiff_t(n < b.size() ? n : b.size()));
+  };
+  std::vector<std::uint8_t> junkFirst(1000);
+  for (std::size_t i = 0; i < junkFirst.size(); ++i) junkFirst[i] = std::uint8_t(i % 3 == 0 ? 0xFF : i * 7);
+  junkFirst.insert(junkFirst.end(), tone.begin(), tone.begin() + 20000);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    int format;
+    int result;
+  };
+  const Case cases[] = {
+      {"the first 40960 bytes", prefix(tone, 40960), kFormatMp3, 1},
+      {"a tagged song", prefix(tagged, 40960), kFormatMp3, 1},
+      {"a VBR song (Xing frame first)", prefix(vbr, 40960), kFormatMp3, 1},
+      {"junk before the frames", junkFirst, kFormatMp3, 1},
+      {"two frames exactly and the next header", prefix(tone, 417 + 418 + 4), kFormatMp3, 1},
+      {"one frame and a cut header", prefix(tone, 420), kFormatMp3, 0},
+      {"the tag cut short", prefix(tagged, 100), kFormatMp3, 0},
+      {"the tag and less than two frames", prefix(tagged, 130 + 417 + 2), kFormatMp3, 0},
+      {"no frames at all", std::vector<std::uint8_t>(40960, 0x5A), kFormatMp3, 0},
+      {"an unknown format", prefix(tone, 40960), kFormatUnknown, 0},
+      {"another format number", prefix(tone, 40960), 7, 0},
+  };
+  AudioPlayer* p = CreateAudioPlayer();
+  for (const Case& c : cases) {
+    CAPTURE(std::string(c.what));
+    CHECK(p->OpenStream(1, 1, c.bytes.data(), unsigned(c.bytes.size()), c.format) == c.result);
+    CHECK(StatusOf(p).playing == c.result);
+    CHECK(p->Close() == 1);
+  }
+  const std::vector<std::uint8_t> some = prefix(tone, 40960);
+  CHECK(p->OpenStream(1, 1, nullptr, 40960, kFormatMp3) == 0);
+  CHECK(p->OpenStream(1, 1, some.data(), 0, kFormatMp3) == 0);
+  p->Release();
+}
+
+TEST_CASE("GetFileFormat knows MP3 files by their frames, with 8-bit paths in the thread code page") {
+  REQUIRE(GetACP() == 936);
+  const std::vector<std::uint8_t> tagged = ReadTestFile(kTagged);
+  // A song with a large tag whose audio has not arrived: the stream's temporary file at its final size.
+  std::vector<std::uint8_t> bigTag = {'I', 'D', '3', 3, 0, 0, 0, 0x04, 0, 0};  // 65536-byte body
+  bigTag.resize(10 + 65536 + 40000, 0);
+  std::vector<std::uint8_t> tagThenJunk = bigTag;
+  for (std::size_t i = 10 + 65536; i < tagThenJunk.size(); ++i) tagThenJunk[i] = std::uint8_t(i * 13 + 1);
+  REQUIRE(WriteTestFile("big_tag_pending.mp3", bigTag));
+  REQUIRE(WriteTestFile("tag_then_junk.mp3", tagThenJunk));
+  REQUIRE(WriteTestFile("zeros.mp3", std::vector<std::uint8_t>(100000, 0)));
+  REQUIRE(WriteTestFile("text.mp3", std::vector<std::uint8_t>(5000, 'a')));
+  REQUIRE(WriteTestFile("empty.mp3", {}));
+  // A Chinese file name, given as GBK bytes as the engine does.
+  const std::wstring chineseName = L"\u80ce\u6559\u97f3\u4e50.mp3";  // 胎教音乐.mp3
+  {
+    FILE* f = _wfopen(chineseName.c_str(), L"wb");
+    REQUIRE(f != nullptr);
+    std::fwrite(tagged.data(), 1, tagged.size(), f);
+    std::fclose(f);
+  }
+  const std::string chinese8 = WideToThreadAnsi(chineseName);
+  REQUIRE(chinese8.size() == 12);  // 4 characters of 2 bytes and ".mp3"
+
+  struct Case {
+    std::string path8;
+    int format;
+  };
+  const Case cases[] = {
+      {kTone5s, kFormatMp3},
+      {kTagged, kFormatMp3},
+      {kVbrXing, kFormatMp3},
+      {kMono8k, kFormatMp3},
+      {chinese8, kFormatMp3},
+      {"big_tag_pending.mp3", kFormatMp3},
+      {"tag_then_junk.mp3", kFormatUnknown},
+      {"zeros.mp3", kFormatUnknown},
+      {"text.mp3", kFormatUnknown},
+      {"empty.mp3", kFormatUnknown},
+      {"no_such_file.mp3", kFormatUnknown},
+      {"", kFormatUnknown},
+  };
+  AudioPlayer* p = CreateAudioPlayer();
+  for (const Case& c : cases) {
+    CAPTURE(c.path8);
+    CHECK(p->GetFileFormat(c.path8.c_str()) == c.format);
+  }
+  CHECK(p->GetFileFormat(nullptr) == kFormatUnknown);
+  p->Release();
+}
+
+TEST_CASE("pushes of any size are cut into whole frames: every frame of the song is decoded") {
+  struct Case {
+    const char* file;
+    unsigned int openBytes;
+    std::size_t chunk;
+    std::uint64_t frames;  // audio frames in the file
+    unsigned int minMs, maxMs;
+  };
+  const Case cases[] = {
+      {kShort1s, 2000, 417, 40, 1000, 1100},     // about a frame per push
+      {kShort1s, 2000, 1000, 40, 1000, 1100},    // pushes end inside frames
+      {kShort1s, 40960, 10240, 40, 1000, 1100},  // all of it in OpenStream
+      {kMono22k, 2000, 10240, 79, 2000, 2100},   // MPEG-2 mono (576 samples per frame)
+      {kMono8k, 2000, 10240, 30, 2100, 2200},    // MPEG-2.5 mono
+  };
+  for (const Case& c : cases) {
+    const std::string name = c.file;
+    CAPTURE(name);
+    CAPTURE(c.chunk);
+    Feeder feeder;
+    feeder.chunk = c.chunk;
+    AudioPlayer* p = OpenFed(feeder, c.file, c.openBytes);
+    REQUIRE(p->Play() == 1);
+    REQUIRE(WaitForEnd(p, 30000));
+    StreamFigures f{};
+    REQUIRE(GetStreamFigures(p, &f));
+    CHECK(f.bytesPushed == feeder.song.size());
+    CHECK(f.bytesSkipped == 0);
+    CHECK(f.framesDecoded == c.frames);
+    const TimePosition end = PositionOf(p);
+    CHECK(end.milliseconds >= c.minMs);
+    CHECK(end.milliseconds <= c.maxMs);
+    p->Release();
+  }
+}
+
+TEST_CASE("when the data runs out the stream plays what it has and stops by itself") {
+  enum class Answer { kPushZero, kNoPush, kNoCallback, kMaskWithoutNeedData };
+  for (Answer answer : {Answer::kPushZero, Answer::kNoPush, Answer::kNoCallback, Answer::kMaskWithoutNeedData}) {
+    CAPTURE(int(answer));
+    const std::vector<std::uint8_t> song = ReadTestFile(kTone5s);
+    std::atomic<int> calls{0};
+    struct Ctx {
+      Answer answer;
+      std::atomic<int>* calls;
+    } ctx{answer, &calls};
+    AudioPlayer* p = CreateAudioPlayer();
+    StreamCallback cb = [](AudioPlayer* player, void* user, unsigned int, std::uintptr_t, std::uintptr_t) {
+      auto* c = static_cast<Ctx*>(user);
+      ++*c->calls;
+      if (c->answer == Answer::kPushZero) player->PushDataToStream(nullptr, 0);
+      return 0;
+    };
+    if (answer != Answer::kNoCallback)
+      p->SetCallbackFunc(cb, answer == Answer::kMaskWithoutNeedData ? 0x1u : kMsgStreamNeedData, &ctx);
+    REQUIRE(p->OpenStream(1, 1, song.data(), kOpenBytes, kFormatMp3) == 1);
+    REQUIRE(p->Play() == 1);
+    REQUIRE(WaitForEnd(p, 30000));
+    // 40960 bytes hold 97 whole frames after the first: about 2.5 s.
+    const TimePosition end = PositionOf(p);
+    CHECK(end.milliseconds >= 2450);
+    CHECK(end.milliseconds <= 2650);
+    CHECK(end.seconds == 2);
+    if (answer == Answer::kPushZero || answer == Answer::kNoPush) CHECK(calls > 0);
+    if (answer == Answer::kMaskWithoutNeedData) CHECK(calls == 0);
+    p->Release();
+  }
+}
+
+TEST_CASE("an underrun paused by the callback resumes with bytes pushed from another thread") {
+  Feeder feeder;
+  std::atomic<bool> starved{false};
+  feeder.onRequest = [&](AudioPlayer* player, Feeder&) {
+    if (starved) return false;  // after the resume: feed normally
+    CHECK(player->Pause() == 1);  // the download is behind
+    starved = true;
+    return true;
+  };
+  AudioPlayer* p = OpenFed(feeder, kTone5s);
+  REQUIRE(p->Play() == 1);
+  for (int i = 0; i < 200 && !starved; ++i) Sleep(50);
+  REQUIRE(starved);
+  const TimePosition held = PositionOf(p);
+  CHECK(StatusOf(p).playing == 1);
+  CHECK(StatusOf(p).paused == 1);
+  Sleep(600);
+  CHECK(PositionOf(p).milliseconds == held.milliseconds);
+  // The download catches up: its thread pushes, the monitor resumes.
+  CHECK(p->PushDataToStream(feeder.song.data() + feeder.pos, 20480) == 1);
+  feeder.pos += 20480;
+  REQUIRE(p->Play() == 1);
+  REQUIRE(WaitForEnd(p, 30000));
+  CHECK(feeder.pos == feeder.song.size());
+  CHECK(PositionOf(p).milliseconds >= 4950);
+  p->Release();
+}
+
+TEST_CASE("opening a new stream replaces the open one; the old one's callback calls end") {
+  Feeder first, second;
+  AudioPlayer* p = OpenFed(first, kTone5s);
+  REQUIRE(p->Play() == 1);
+  Sleep(300);
+  CHECK(p->SetCallbackFunc(&Feeder::Callback, kMsgStreamNeedData, &second) == 1);
+  second.song = ReadTestFile(kShort1s);
+  REQUIRE(p->OpenStream(1, 1, second.song.data(), 2000, kFormatMp3) == 1);
+  second.pos = 2000;
+  first.closed = true;
+  REQUIRE(p->Play() == 1);
+  REQUIRE(WaitForEnd(p, 30000));
+  CHECK(first.requestsAfterClose == 0);
+  CHECK(second.pos == second.song.size());
+  const TimePosition end = PositionOf(p);
+  CHECK(end.milliseconds >= 1000);
+  CHECK(end.milliseconds <= 1100);
+  p->Release();
+}
+
+TEST_CASE("volume: any pair is taken, out-of-range values are clamped, before and during a stream") {
+  const int pairs[][2] = {{0, 0}, {100, 100}, {30, 70}, {-5, 150}, {100, 0}};
+  Feeder feeder;
+  AudioPlayer* p = CreateAudioPlayer();
+  for (const auto& v : pairs) CHECK(p->SetPlayerVolume(v[0], v[1]) == 1);
+  p->Release();
+  p = OpenFed(feeder, kShort1s);
+  REQUIRE(p->Play() == 1);
+  for (const auto& v : pairs) CHECK(p->SetPlayerVolume(v[0], v[1]) == 1);
+  REQUIRE(WaitForEnd(p, 30000));
+  p->Release();
+}
