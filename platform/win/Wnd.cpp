@@ -89,7 +89,6 @@ bool CWnd::Create(const CreateArgs& a) {
     ::DestroyWindow(hwnd);
     return false;
   }
-  m_subclassed = true;
   return true;
 }
 
@@ -120,6 +119,7 @@ bool CWnd::SubclassWindow(HWND hwnd) {
   }
   m_prevProc = previous;
   m_subclassed = true;
+  PreSubclassWindow();
   return true;
 }
 

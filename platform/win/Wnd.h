@@ -92,6 +92,9 @@ class CWnd {
   virtual void OnDestroy() { Default(); }
   // After the last message (WM_NCDESTROY); the object is detached. Heap windows may delete themselves.
   virtual void PostNcDestroy() {}
+  // Right after SubclassWindow attached the object to an existing window (for example a control
+  // of a dialog template): the place to add styles, tooltips and cursors to that control.
+  virtual void PreSubclassWindow() {}
 
   // Control side of reflection: the parent offers the control its WM_COMMAND, WM_NOTIFY,
   // WM_DRAWITEM, WM_MEASUREITEM and WM_CTLCOLOR*. true = handled, *result is the answer.

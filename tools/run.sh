@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds and stages the player, then runs it for a person:
+#
+#   tools/run.sh                          on your display (DISPLAY set), until you close the player
+#   tools/run.sh --xvfb                   on a private virtual screen, until the player ends
+#   tools/run.sh --screenshot out.png     on a virtual screen (unless --display): waits until the main
+#                                         window has been drawn, saves a PNG of the screen, closes the player
+#   tools/run.sh [options] -- /veldrano   arguments after -- go to the player
+#
+# The program runs from the staged folder <build>/x86_64/Halvery (the 64-bit build; the 32-bit
+# release cannot run on these machines), so its database and log stay there between runs.
+# Build root: $HALVERY_BUILD, default <repo>/build.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${HALVERY_BUILD:-$top/build}/x86_64
+
+mode=display
+screenshot=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --xvfb) mode=xvfb; shift ;;
+    --display) mode=display; shift ;;
+    --screenshot) screenshot=$2; shift 2; [ "$mode" = display ] && [ -z "${forced_display:-}" ] && mode=xvfb ;;
+    --) shift; break ;;
+    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    *) echo "run: unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+[ -n "${DISPLAY:-}" ] || mode=xvfb
+[ -z "$screenshot" ] || case $screenshot in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
+
+"$top/tools/setup.sh" >/dev/null
+[ -f "$build/build.ninja" ] || cmake -G Ninja -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" >/dev/null
+cmake --build "$build" --target stage >/dev/null
+stage=$build/Halvery
+
+source "$top/tools/lib/session.sh"
+trap halvery_session_stop EXIT
+halvery_session_start "$build" "$mode"
+
+# Runs the player. The place to put the local stand-in of the music service in front of it
+# (tools/standin/with_standin.sh <addr> --config-dir "$stage" -- ...).
+with_service() {
+  "$@"
+}
+
+cd "$stage"
+if [ -z "$screenshot" ]; then
+  with_service "$WINE64" ./Halvery.exe "$@"
+  exit 0
+fi
+
+with_service "$WINE64" ./Halvery.exe "$@" &
+player=$!
+# The main window is drawn shortly after its X window (named after the title) appears.
+for _ in $(seq 200); do
+  xwininfo -root -tree 2>/dev/null | grep -q '"Morvanel"' && break
+  kill -0 $player 2>/dev/null || { echo "run: the player ended before its window appeared" >&2; exit 1; }
+  sleep 0.1
+done
+sleep 2
+import -window root "$screenshot"
+echo "run: screenshot saved to $screenshot"
+# taskkill without /f asks the player's windows to close (WM_CLOSE): the player ends in order.
+"$WINE64" taskkill /im Halvery.exe >/dev/null 2>&1 || true
+wait $player || true
