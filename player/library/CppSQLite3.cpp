@@ -254,7 +254,7 @@ sqlite3_stmt* CppSQLite3DB::Prepare(const char* sql) {
 }
 
 void CppSQLite3DB::SetBusyTimeout(int milliseconds) {
-  m_nBusyTimeoutMs = milliseconds;
   CheckDB();
+  m_nBusyTimeoutMs = milliseconds;
   sqlite3_busy_timeout(m_pDB, milliseconds);
 }

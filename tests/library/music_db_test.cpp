@@ -508,6 +508,33 @@ TEST_CASE("a database that cannot be set up is reported once, and the player run
   Reports::Take();
 }
 
+// While one thread's failure message is open, the other thread must still reach the database:
+// the reporter here does database work on a second thread and waits for it.
+TEST_CASE("the user is told about a failure after the database lock is released") {
+  DbFixture fx;
+  CMusicListDB& db = CMusicListDB::GetInstance();
+  static std::atomic<int> volumeSeenMeanwhile{-1};
+  CMusicListDB::SetFailureReporter([](const std::wstring& text) {
+    std::thread other([] { volumeSeenMeanwhile = CMusicListDB::GetInstance().GetVolume(); });
+    other.join();
+    Reports::Record(text);
+  });
+  const std::pair<const char*, std::function<void()>> failing[] = {
+      {"ExecSQL", [&] { db.ExecSQL(L"insert into nosuch values(1)"); }},
+      {"QuerySQL", [&] { db.QuerySQL("select * from nosuch"); }},
+      {"row walk", [&] { db.ForEachRow("select * from music_info union all select 1,2,3,4,5,6",
+                                       [](const CppSQLite3Query& row) { row.Text("nope"); }); }},
+  };
+  for (const auto& f : failing) {
+    INFO(std::string(f.first));
+    volumeSeenMeanwhile = -1;
+    f.second();
+    CHECK(volumeSeenMeanwhile == 50);
+    CHECK(Reports::Take().size() == 1);
+  }
+  CMusicListDB::SetFailureReporter(&Reports::Record);
+}
+
 TEST_CASE("two threads insert and query at the same time") {
   DbFixture fx;
   CMusicListDB& db = CMusicListDB::GetInstance();
