@@ -199,7 +199,7 @@ TEST_CASE("a refused or unreachable service fails without hanging") {
     const char* name;
     const wchar_t* host;
   } cases[] = {
-      {"nothing listens (refused)", L"127.0.0.54"},
+      {"nothing listens (refused)", L"127.0.0.64"},
       {"reserved documentation address (unreachable)", L"198.51.100.7"},
       {"name that cannot resolve", L"no-such-host.invalid"},
   };

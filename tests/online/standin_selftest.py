@@ -3,8 +3,8 @@
 misbehaviour modes, its control endpoint and the Config.ini writer.
 
 Run through the helper, which provides the first server:
-    tools/standin/with_standin.sh 127.0.0.50 -- python3 tests/online/standin_selftest.py --second 127.0.0.51
---second and --third (127.0.0.51, 127.0.0.52) are free addresses on which the test starts stand-ins
+    tools/standin/with_standin.sh 127.0.0.60 -- python3 tests/online/standin_selftest.py --second 127.0.0.61
+--second and --third (127.0.0.61, 127.0.0.62) are free addresses on which the test starts stand-ins
 of its own (a per-run mode; the helper itself).
 """
 
@@ -23,9 +23,9 @@ import urllib.parse
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 STANDIN = os.path.join(REPO, "tools", "standin", "standin.py")
 FIXTURES = os.path.join(REPO, "tests", "fixtures", "mp3")
-ADDR = os.environ.get("STANDIN_ADDR", "127.0.0.50")
-SECOND = "127.0.0.51"
-THIRD = "127.0.0.52"
+ADDR = os.environ.get("STANDIN_ADDR", "127.0.0.60")
+SECOND = "127.0.0.61"
+THIRD = "127.0.0.62"
 
 
 def fixture(name):
@@ -166,6 +166,11 @@ class Routes(unittest.TestCase):
                 self.assertEqual(r.headers["content-type"], "audio/mpeg")
                 self.assertEqual(r.length, len(expected))
                 self.assertTrue(r.body() == expected)
+
+    def test_a_doubled_slash_after_the_host_is_one_slash(self):
+        for target in ["//music/short1s.mp3", "///music/short1s.mp3"]:
+            with self.subTest(target=target):
+                self.assertTrue(fetch(target).body() == SHORT)
 
     def test_unknown_paths_get_404_with_a_length(self):
         for target in ["/nothing.php", "/music/none.mp3", "/music/", "/update/update.zip", "/_standin/bogus"]:

@@ -17,6 +17,8 @@
 # request log is standin-<addr>.log in the working folder.
 include_guard(GLOBAL)
 
+# For callers that want the helper itself. The functions below find it on their own, so they also
+# work in folders that did not include this file first (include_guard skips the set there).
 set(HALVERY_WITH_STANDIN ${CMAKE_CURRENT_LIST_DIR}/with_standin.sh)
 
 function(halvery_standin_command name)
@@ -35,7 +37,7 @@ function(halvery_standin_command name)
     set(T_TIMEOUT 120)
   endif()
   add_test(NAME ${name}
-           COMMAND ${HALVERY_WITH_STANDIN} ${T_ADDRESS} ${cfg} ${T_STANDIN_ARGS} -- ${T_COMMAND}
+           COMMAND ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/with_standin.sh ${T_ADDRESS} ${cfg} ${T_STANDIN_ARGS} -- ${T_COMMAND}
            WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "standin;${T_LABELS}")
 endfunction()

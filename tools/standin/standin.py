@@ -311,6 +311,9 @@ class Handler(BaseHTTPRequestHandler):
         target = self.path
         if target.startswith("http://"):  # absolute form through a proxy
             target = "/" + target.split("/", 3)[-1] if target.count("/") >= 3 else "/"
+        # "http://host//music/a.mp3" (a base URL ending in "/" plus a path) means "/music/a.mp3";
+        # left alone, the URL parser would take "music" for a host name.
+        target = "/" + target.lstrip("/")
         parts = urllib.parse.urlsplit(target)
         query = urllib.parse.parse_qs(parts.query, keep_blank_values=True)
         if parts.path.startswith(CONTROL):
