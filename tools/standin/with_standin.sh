@@ -43,8 +43,15 @@ fi
 
 python3 "$here/standin.py" --addr "$addr" "${opts[@]}" --log "$log" &
 server=$!
-stop() { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; }
+command_pid=
+stop() {
+  [ -n "$command_pid" ] && kill "$command_pid" 2>/dev/null
+  kill "$server" 2>/dev/null
+  wait "$server" 2>/dev/null
+}
 trap stop EXIT
+# Stopped from outside (a CTest time limit): stop the server too, so the address is free again.
+trap 'exit 143' TERM INT
 
 ready=0
 for _ in $(seq 300); do   # up to 30 s: the first start of a machine makes the large songs
@@ -57,6 +64,10 @@ for _ in $(seq 300); do   # up to 30 s: the first start of a machine makes the l
 done
 [ $ready = 1 ] || { echo "with_standin: the stand-in does not answer on $addr:$port" >&2; exit 2; }
 
-STANDIN_ADDR=$addr STANDIN_HOST=$host STANDIN_URL="http://$host/" "$@"
+# In the background, so that a signal to this script is handled at once rather than after the command.
+STANDIN_ADDR=$addr STANDIN_HOST=$host STANDIN_URL="http://$host/" "$@" &
+command_pid=$!
+wait "$command_pid"
 rc=$?
+command_pid=
 exit $rc
