@@ -14,10 +14,15 @@
 //  - Pause() called from inside the callback (download behind) holds output without losing data;
 //    GetStatus reports paused = 1 until Play() resumes.
 //  - Close() stops output, ends the callback calls before it returns, and never hangs.
+//    Called from another thread while the callback runs, it waits for that call to return, so the
+//    caller must not hold a lock the callback takes. Called from inside the callback it returns at
+//    once and no further call comes; even Release() may be called there.
+//  - A device that stops taking sound for 10 s (a sound server gone) ends the stream as if the data
+//    had run out, instead of leaving it "playing" at one position forever.
 // No <windows.h> here: the engine's logic stays free of it.
 //
-// Added after the first version (source-compatible, nothing changed above): StreamFigures,
-// GetStreamFigures and MonotonicMicroseconds at the end, for benchmarks.
+// Added after the first version, source-compatible (elsewhere only comments were added):
+// StreamFigures, GetStreamFigures and MonotonicMicroseconds at the end, for benchmarks.
 #pragma once
 #include <cstdint>
 
@@ -46,18 +51,25 @@ using StreamCallback = int (*)(AudioPlayer* instance, void* userData, unsigned i
 class AudioPlayer {
  public:
   // Format of the file at path8 (8-bit, thread ANSI code page): kFormatUnknown when it holds no MP3 frames.
+  // A file that starts with a well-formed ID3v2 tag followed only by zeros (a song with a large picture
+  // whose audio has not arrived in the stream's temporary file) counts as MP3.
   virtual int GetFileFormat(const char* path8) = 0;
   // Registers the callback for the messages in messageMask.
   virtual int SetCallbackFunc(StreamCallback callback, unsigned int messageMask, void* userData) = 0;
-  // Opens a stream from its first bytes; returns 1 when open.
+  // Opens a stream from its first bytes; returns 1 when open: format is kFormatMp3 and the bytes hold
+  // two frames in a row after any ID3v2 tag. Every stream is buffered and may grow, whatever the
+  // first two arguments say. Bytes that open replace an open stream; others leave it alone.
   virtual int OpenStream(int buffered, int dynamic, const void* data, unsigned int size, int format) = 0;
   // Appends bytes to the open stream (size 0 allowed, see above).
   virtual int PushDataToStream(const void* data, unsigned int size) = 0;
   virtual int Play() = 0;   // starts playback; resumes after Pause()
   virtual int Pause() = 0;
+  // The sound the device has actually played (not what was decoded or queued); 0 when closed.
   virtual void GetPosition(TimePosition* position) = 0;
   virtual void GetStatus(PlayerStatus* status) = 0;
-  virtual int SetPlayerVolume(int left, int right) = 0;  // 0..100 each
+  // 0..100 each (clamped); kept for later streams. The samples are scaled, so only this stream's
+  // sound changes; a change is heard after the sound already queued (at most 0.6 s).
+  virtual int SetPlayerVolume(int left, int right) = 0;
   virtual int Close() = 0;
   virtual void Release() = 0;  // frees the instance (closes first)
 

@@ -10,9 +10,12 @@ pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no \
   --load="module-null-sink sink_name=nullsink" --load="module-native-protocol-unix socket=$dir/native" \
   >"$dir/daemon.log" 2>&1 &
 pid=$!
-cleanup() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$dir"; }
+export HALVERY_PULSE_PID=$pid  # for a command that wants to see the sound server die
+cleanup() { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$dir"; }
 trap cleanup EXIT
 for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "private_pulse: the daemon did not start" >&2; cat "$dir/daemon.log" >&2; exit 1; }
 pactl set-default-sink nullsink
-"$@"
+status=0
+"$@" || status=$?
+exit $status
