@@ -306,8 +306,10 @@ void CMusicPlayer::Monitor(int length) {
     m_pLibrary->GetPosition(&time);
     unsigned position = DisplayPosition(m_nSeekTarget, time.seconds, m_nLibraryAtSeek);
     if (m_hMsgWnd) PostMessageW(m_hMsgWnd, WM_PLAY_POSITION, position / 60, position % 60);
-    // A length of 0 means it could not be measured; the player's own end then ends the track.
-    if (length > 0 && position >= (unsigned)length) {
+    // The length is whole seconds, truncated: a song normally ends by the player running out of
+    // data. Only a player still going a whole second past the length is stopped here (and a length
+    // of 0, which could not be measured, never stops it).
+    if (length > 0 && position > (unsigned)length) {
       g_bAutoNext = 1;
       return;
     }
@@ -319,8 +321,10 @@ void CMusicPlayer::Monitor(int length) {
       return;
     }
     if (status.paused == 1) {
-      // Also while the user has paused: the label then shows how much lies ahead.
-      if (m_buffer.CheckBuffered() && !m_bUserPaused) m_pLibrary->Play();
+      // Also while the user has paused: the label then shows how much lies ahead. Once the
+      // download has ended nothing more will come: the stream plays out what it holds.
+      bool buffered = m_buffer.CheckBuffered();
+      if ((buffered || m_bDownloadDone) && !m_bUserPaused) m_pLibrary->Play();
     }
     if (SleepUnlessStopped(kMonitorMs)) return;
   }
@@ -342,19 +346,22 @@ void CMusicPlayer::Feed(audio::AudioPlayer* library) {
     library->PushDataToStream(push, 0);
     return;
   }
+  // Read before the bytes: every byte of a download that has ended is in by then.
+  const bool downloadOver = m_bDownloadDone != 0;
   int n = m_buffer.Read(m_pReadChunk.get(), kFeedChunk);
   if (m_bStop) {
     library->PushDataToStream(push, 0);
   } else if (n > 0) {
     std::memcpy(push, m_pReadChunk.get(), (size_t)n);
     library->PushDataToStream(push, (unsigned)n);
-  } else if (n == 0) {
+  } else if (n == 0 && !downloadOver) {
     // The download is behind: hold playback until the monitor sees enough ahead. Nothing is
     // pushed, so no audio is played twice.
     library->PushDataToStream(push, 0);
     library->Pause();
   } else {
-    // Everything consumed, or a seek went past what has arrived.
+    // Everything consumed, a seek went past what has arrived, or a download that ended early
+    // has nothing more to give.
     library->PushDataToStream(push, 0);
   }
 }
