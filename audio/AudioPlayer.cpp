@@ -16,6 +16,7 @@
 #include <msacm.h>
 
 #include <atomic>
+#include <new>
 #include <cstring>
 #include <vector>
 
@@ -166,15 +167,21 @@ StreamSession* StreamSession::Open(const Mp3FrameHeader& format, const std::uint
   s->m_target = target;
   s->m_nLeft = left;
   s->m_nRight = right;
-  s->m_input.SetFormat(format);
-  s->m_input.Append(bytes, size);
-  s->m_figures.bytesPushed = size;
-  if (!s->Start(format)) {
+  s->m_figures.openedUs = MonotonicMicroseconds();
+  bool started = false;
+  try {
+    s->m_input.SetFormat(format);
+    s->m_input.Append(bytes, size);
+    s->m_figures.bytesPushed = size;
+    started = s->Start(format);
+  } catch (const std::bad_alloc&) {
+    started = false;  // Start creates the thread last, so no thread runs here
+  }
+  if (!started) {
     s->Teardown();
     s->Release();
     return nullptr;
   }
-  s->m_figures.openedUs = MonotonicMicroseconds();
   return s;
 }
 
@@ -267,7 +274,14 @@ void StreamSession::Run() {
       Locked lock(m_cs);
       if (m_bQuit) return;
     }
-    Step();
+    try {
+      Step();
+    } catch (...) {
+      // Out of memory while decoding: end the stream rather than the program.
+      Locked lock(m_cs);
+      if (!m_bFinished) Trace(L"audio: out of memory; the stream ends");
+      m_bFinished = true;
+    }
     WaitForMultipleObjects(2, events, FALSE, kIdleWaitMs);
   }
 }
@@ -398,7 +412,11 @@ void StreamSession::Step() {
       m_bInRequest = true;
       m_nRequestPushes = 0;
       m_cs.Leave();
-      target.callback(m_pOwner, target.userData, kMsgStreamNeedData, 0, 0);
+      try {
+        target.callback(m_pOwner, target.userData, kMsgStreamNeedData, 0, 0);
+      } catch (...) {
+        // The callback's own fault; no exception may leave this thread.
+      }
       m_cs.Enter();
       m_bInRequest = false;
       if (m_nRequestPushes == 0) m_bLastAnswerEmpty = true;
@@ -423,7 +441,11 @@ int StreamSession::Push(const void* data, unsigned int size) {
       m_bLastAnswerEmpty = true;
       return 1;
     }
-    m_input.Append(static_cast<const std::uint8_t*>(data), size);
+    try {
+      m_input.Append(static_cast<const std::uint8_t*>(data), size);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
     m_figures.bytesPushed += size;
     m_bLastAnswerEmpty = false;
     if (m_bInRequest) {
@@ -588,8 +610,12 @@ int CAudioPlayer::OpenStream(int buffered, int dynamic, const void* data, unsign
 
   Close();  // a new stream replaces the open one
   Locked lock(m_cs);
-  StreamSession* session =
-      StreamSession::Open(header, bytes + first, size - first, this, m_target, m_nLeft, m_nRight);
+  StreamSession* session = nullptr;
+  try {
+    session = StreamSession::Open(header, bytes + first, size - first, this, m_target, m_nLeft, m_nRight);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
   if (!session) return 0;
   if (m_pLast) m_pLast->Release();
   m_pSession = session;
