@@ -39,6 +39,7 @@ constexpr DWORD kSafeExitWaitMs = 500;
 CMusicPlayer::CMusicPlayer() {
   m_pHttp = new CHttpDownloader(this);
   m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_hReadyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_pLibrary = audio::CreateAudioPlayer();
   m_pPush.reset(new (std::nothrow) unsigned char[kFeedChunk]());
   m_pReadChunk.reset(new (std::nothrow) unsigned char[kFeedChunk]);
@@ -60,6 +61,7 @@ CMusicPlayer::~CMusicPlayer() {
     m_pLibrary = nullptr;
   }
   if (m_hStopEvent) CloseHandle(m_hStopEvent);
+  if (m_hReadyEvent) CloseHandle(m_hReadyEvent);
 }
 
 void CMusicPlayer::Start(HWND window, const std::wstring& source, const std::wstring& source2,
@@ -76,7 +78,7 @@ void CMusicPlayer::Start(HWND window, const std::wstring& source, const std::wst
   if (!m_ThreadDownload) {
     // Without a download the play thread reports the song as failed.
     m_bSuccess = 0;
-    m_bReady = 1;
+    SetReady();
     m_bDownloadDone = 1;
   }
   m_bPlayThreadd = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlayThreadProc, this, 0, nullptr));
@@ -170,6 +172,18 @@ void CMusicPlayer::WaitForThreads(DWORD ms) {
   }
 }
 
+void CMusicPlayer::SetReady() {
+  m_bReady = 1;
+  if (m_hReadyEvent) SetEvent(m_hReadyEvent);
+}
+
+bool CMusicPlayer::WaitForReady(DWORD ms) {
+  if (!m_hStopEvent || !m_hReadyEvent) return SleepUnlessStopped(ms);
+  HANDLE events[] = {m_hStopEvent, m_hReadyEvent};
+  WaitForMultipleObjects(2, events, FALSE, ms);
+  return m_bStop != 0;
+}
+
 bool CMusicPlayer::SleepUnlessStopped(DWORD ms) {
   if (m_bStop) return true;
   if (m_hStopEvent) {
@@ -186,7 +200,7 @@ unsigned __stdcall CMusicPlayer::DownloadThreadProc(void* self) {
     player->DownloadThread();
   } catch (...) {
     player->m_bSuccess = 0;
-    player->m_bReady = 1;
+    player->SetReady();
   }
   player->m_bDownloadDone = 1;
   return 0;
@@ -208,7 +222,7 @@ void CMusicPlayer::DownloadThread() {
     m_pHttp->Download(&m_buffer, WideToThreadAnsi(m_strSource), WideToThreadAnsi(m_strSource2));
   } else {
     ReadLocalFile();
-    m_bReady = 1;
+    SetReady();
   }
 }
 
@@ -247,7 +261,7 @@ void CMusicPlayer::PlayThread() {
   if (m_bStop) return;
   for (int polls = 0; !m_bReady;) {
     if (polls++ == kReadyPolls) return;
-    if (SleepUnlessStopped(kReadyPollMs)) return;
+    if (WaitForReady(kReadyPollMs)) return;
   }
   if (m_bStop) return;
   if (!m_bSuccess) {

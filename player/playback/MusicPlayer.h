@@ -40,11 +40,12 @@ class CMusicPlayer {
   int safeExit();
 
   // Raised by the HTTP client once the first kPreBufferBytes have arrived.
-  void SetReady() { m_bReady = 1; }
+  void SetReady();
 
-  // Read by tests and by playback control's display.
+  // For tests and benchmarks.
   int Length() const { return m_nLength; }
   CMusicBuffer& Buffer() { return m_buffer; }
+  audio::AudioPlayer* AudioInstance() { return m_pLibrary; }
 
  private:
   static unsigned __stdcall DownloadThreadProc(void* self);
@@ -61,6 +62,8 @@ class CMusicPlayer {
   void EndFailedTrack(const wchar_t* trace);
   // Sleeps up to ms; true when the stop flag is (or becomes) set.
   bool SleepUnlessStopped(DWORD ms);
+  // One poll of the ready flag: waits up to ms unless it is raised; true when the stop flag is set.
+  bool WaitForReady(DWORD ms);
   // Reaps the worker threads that have ended; true when none is left.
   bool ReapThreads();
   // Waits up to ms for the worker threads, answering messages sent to this thread meanwhile.
@@ -84,8 +87,10 @@ class CMusicPlayer {
   HANDLE m_ThreadDownload = nullptr;
   HANDLE m_bPlayThreadd = nullptr;
 
-  // Wakes the workers' sleeps at once when the stop flag is set.
+  // Wake the workers' sleeps at once when the stop flag is set, and the play thread's wait for
+  // data as soon as the ready flag is.
   HANDLE m_hStopEvent = nullptr;
+  HANDLE m_hReadyEvent = nullptr;
   bool m_bStarted = false;
   // The stream's working buffers: the first bytes for opening it, and one feed chunk in and out.
   std::unique_ptr<unsigned char[]> m_pProbe;
