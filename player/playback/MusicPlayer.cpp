@@ -37,7 +37,7 @@ constexpr DWORD kSafeExitWaitMs = 500;
 }  // namespace
 
 CMusicPlayer::CMusicPlayer() {
-  m_pHttp = new CHttpDownloader(this);
+  m_pHttp = new (std::nothrow) CHttpDownloader(this);
   m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_hReadyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_pLibrary = audio::CreateAudioPlayer();
@@ -68,11 +68,16 @@ void CMusicPlayer::Start(HWND window, const std::wstring& source, const std::wst
                          const std::wstring& cachePath) {
   if (m_bStarted) return;
   m_bStarted = true;
-  m_strSource = source;
-  m_strSource2 = source2;
   m_hMsgWnd = window;
-  m_buffer.SetNames(cachePath, source);
-  SetTitleLabel(L"正在缓冲……");
+  try {
+    m_strSource = source;
+    m_strSource2 = source2;
+    m_buffer.SetNames(cachePath, source);
+    SetTitleLabel(L"正在缓冲……");
+  } catch (...) {
+    // Out of memory for a few strings: the song fails like a file that does not open.
+    m_strSource.clear();
+  }
 
   m_ThreadDownload = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThreadProc, this, 0, nullptr));
   if (!m_ThreadDownload) {
@@ -218,6 +223,11 @@ unsigned __stdcall CMusicPlayer::PlayThreadProc(void* self) {
 
 void CMusicPlayer::DownloadThread() {
   if (IsHttpSource(m_strSource)) {
+    if (!m_pHttp) {
+      m_bSuccess = 0;
+      SetReady();
+      return;
+    }
     // The result does not matter here: the play thread starts only once enough has arrived.
     m_pHttp->Download(&m_buffer, WideToThreadAnsi(m_strSource), WideToThreadAnsi(m_strSource2));
   } else {

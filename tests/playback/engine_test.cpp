@@ -138,7 +138,8 @@ TEST_CASE("pause and resume by the user") {
   CHECK_FALSE(player->IsPlaying());
   player->Start(window.Handle(), path, path, path);
   EngineEvents& e = window.Events();
-  REQUIRE(window.PumpUntil([&] { return player->IsPlaying(); }, 30000));
+  // Positions come once the play thread has started playback (the stream is open a moment before).
+  REQUIRE(window.PumpUntil([&] { return !e.positions.empty() && player->IsPlaying(); }, 30000));
   player->Pause();
   CHECK_FALSE(player->IsPlaying());
   // While the user has paused, the monitor keeps the label up to date; a complete song is all here.
