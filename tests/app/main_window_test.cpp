@@ -4,6 +4,7 @@
 #include <doctest/doctest.h>
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +26,9 @@ struct Player {
   SIZE back = {};  // the skin's background: the window is this plus the 30-pixel strip
 
   // `volume`: a database is prepared beforehand holding that volume (the player creates the rest).
-  explicit Player(int volume = -1) {
+  // `prepare` changes the program folder before the start.
+  explicit Player(int volume = -1, const std::function<void(const ProgramFolder&)>& prepare = nullptr) {
+    if (prepare) prepare(folder);
     if (volume >= 0) {
       std::string sql = "create table volume_info(music_vol int); insert into volume_info values(" +
                         std::to_string(volume) + ");";
@@ -245,7 +248,8 @@ TEST_CASE("layout: title buttons right-aligned under the strip, banner centred r
   for (const Size_& s : sizes) {
     CAPTURE(s.clientWidth);
     // Set from outside: the window only ever lays out what it is given.
-    SetWindowPos(p.main, nullptr, wa.left, wa.top, s.clientWidth, p.back.cy + 30, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(p.main, nullptr, wa.left, wa.top, s.clientWidth, p.back.cy + 30,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     REQUIRE(WaitUntil([&] { return Width(p.Client()) == s.clientWidth; }));
     SendMessageW(p.main, WM_NULL, 0, 0);
     RECT banner = ChildRect(p.main, IDC_BANNER_VIEW);
@@ -315,9 +319,10 @@ TEST_CASE("Enter and Escape leave the player running; every way of closing ends 
       CAPTURE(key);
       PostMessageW(p.main, WM_KEYDOWN, key, 0);
       PostMessageW(p.main, WM_KEYUP, key, 0);
-      SendMessageW(p.main, WM_NULL, 0, 0);
-      CHECK(p.process.Running());
+      REQUIRE(InputHandled(p.main));
+      CHECK(IsWindow(p.main));
       CHECK(IsWindowVisible(p.main));
+      CHECK(p.process.Running());
     }
   }
   struct Way {
@@ -351,3 +356,61 @@ TEST_CASE("Enter and Escape leave the player running; every way of closing ends 
   }
 }
 
+
+namespace {
+// The skin description without the entries whose text contains `fragment`.
+void DropFromSkin(const ProgramFolder& folder, const std::string& fragment) {
+  std::string xml = folder.Read(L"skin\\default.xml"), kept;
+  size_t start = 0;
+  while (start < xml.size()) {
+    size_t end = xml.find('\n', start);
+    end = end == std::string::npos ? xml.size() : end + 1;
+    std::string line = xml.substr(start, end - start);
+    if (line.find(fragment) == std::string::npos) kept += line;
+    start = end;
+  }
+  REQUIRE(kept.size() < xml.size());
+  folder.Write(L"skin\\default.xml", kept);
+}
+}  // namespace
+
+TEST_CASE("a skin that lacks images still gives a window that can be used, resized and closed") {
+  struct Case {
+    const char* name;
+    std::function<void(const ProgramFolder&)> prepare;
+    bool backgroundSize;  // the window takes the background's size
+    bool bottomStrip;     // the views stop above the bottom strip
+  };
+  const Case cases[] = {
+      {"no bottom strip image", [](const ProgramFolder& f) { DropFromSkin(f, "backbottomu"); }, true, false},
+      {"no background image", [](const ProgramFolder& f) { DropFromSkin(f, "backtop"); }, false, true},
+      {"no skin description at all", [](const ProgramFolder& f) { f.Remove(L"skin\\default.xml"); }, false, false},
+  };
+  for (const Case& c : cases) {
+    CAPTURE(std::string(c.name));
+    Player p(-1, c.prepare);
+    RECT client = p.Client();
+    INFO("client " << Describe(client));
+    if (c.backgroundSize) {
+      CHECK(Width(client) == p.back.cx);
+      CHECK(Height(client) == p.back.cy + 30);
+    } else {
+      // The dialog template's own size, not a window shrunk to nothing.
+      CHECK(Width(client) > 500);
+      CHECK(Height(client) > 400);
+    }
+    RECT view = ChildRect(p.main, IDC_MAIN_VIEW);
+    CHECK((view.bottom < Height(client)) == c.bottomStrip);
+    CHECK(InputHandled(p.main));  // it paints
+    // Bigger, then laid out and painted again.
+    RECT w = p.Rect();
+    // Asynchronous: a player that hangs must fail the check, not hang the test.
+    SetWindowPos(p.main, nullptr, 0, 0, Width(w) + 50, Height(w) + 40,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    CHECK(WaitUntil([&] { return Width(p.Client()) == Width(w) + 50; }, 10000));
+    CHECK(InputHandled(p.main));
+    CHECK(ChildRect(p.main, IDC_MAIN_VIEW).right == Width(w) + 50 - 2);
+    CHECK(p.process.Close());
+    CHECK(p.process.ExitCode() == 0);
+  }
+}
