@@ -316,6 +316,7 @@ LRESULT CQuenbyDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETMINMAXINFO: OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lp)); return 0;
     case WM_MOVE: OnMove((short)LOWORD(lp), (short)HIWORD(lp)); return 0;
     case WM_WINDOWPOSCHANGING: OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lp)); return 0;
+    case WM_PRINTCLIENT: OnPrintClient((HDC)wp); return 0;
   }
   return CDialog::WindowProc(msg, wp, lp);
 }
@@ -489,7 +490,7 @@ void CQuenbyDlg::OnSysCommand(WPARAM id, LPARAM lp) {
 }
 
 LRESULT CQuenbyDlg::OnSkinChanged(WPARAM, LPARAM) {
-  Invalidate(TRUE);
+  InvalidateAll();
   m_htmlBanner.UpdateWindow();
   m_htmlMain.UpdateWindow();
   for (CTransparentStatic* label : {&m_lblElapsed, &m_lblTotal, &m_lblStatus}) {
@@ -517,6 +518,12 @@ void CQuenbyDlg::OnPaint() {
   COffscreenDC off(paint.dc(), rc.right, rc.bottom);
   DrawBackground(off.dc(), rc.right, rc.bottom);
   off.CopyTo(paint.dc());
+}
+
+void CQuenbyDlg::OnPrintClient(HDC dc) {
+  // Children that show the window's background through themselves ask for it this way.
+  RECT rc = GetClientRect();
+  DrawBackground(dc, rc.right, rc.bottom);
 }
 
 void CQuenbyDlg::DrawBackground(HDC dc, int width, int height) {
@@ -594,7 +601,12 @@ void CQuenbyDlg::RelayoutControls(int cx, int cy) {
   if (m_htmlBanner.m_hWnd)
     m_htmlBanner.SetWindowPos(nullptr, layout::BannerLeft(cx), layout::kBannerTop, layout::kBannerWidth,
                               layout::kBannerHeight, SWP_NOZORDER);
-  Invalidate(TRUE);
+  InvalidateAll();
+}
+
+void CQuenbyDlg::InvalidateAll() {
+  // The background under every control changes with the size and the skin: the controls repaint too.
+  RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CQuenbyDlg::OnTimer(UINT_PTR id) {

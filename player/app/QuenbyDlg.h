@@ -68,6 +68,7 @@ class CQuenbyDlg : public CDialog {
   void InitControls();
   void RelayoutControls(int cx, int cy);
   void DrawBackground(HDC dc, int width, int height);
+  void InvalidateAll();
   void CreateLogoWindow();
   void CreateWebViews();
   void AddTrayIcon();
@@ -107,6 +108,7 @@ class CQuenbyDlg : public CDialog {
   // Standard messages.
   void OnSysCommand(WPARAM id, LPARAM lp);
   void OnPaint() override;
+  void OnPrintClient(HDC dc);
   BOOL OnEraseBkgnd(HDC dc) override { return FALSE; }
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT ctlType) override;
   void OnSize(UINT type, int cx, int cy) override;

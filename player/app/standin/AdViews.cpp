@@ -26,8 +26,24 @@ bool CAdHtml::CreateFromStatic(UINT id, HWND parent, const RECT& rect, bool) {
 
 void CAdHtml::OnPaint() {
   CPaintDC paint(m_hWnd);
-  // Seen through, the parent (which does not clip its children) has already painted this area.
-  if (!m_bSeeThrough) FillSolid(paint.dc(), GetClientRect(), RGB(255, 255, 255));
+  RECT rc = GetClientRect();
+  if (!m_bSeeThrough) {
+    FillSolid(paint.dc(), rc, RGB(255, 255, 255));
+    return;
+  }
+  // The parent draws its background into this view, shifted to the view's place.
+  RECT place = GetRectInParent();
+  COffscreenDC off(paint.dc(), rc.right, rc.bottom);
+  SetViewportOrgEx(off.dc(), -place.left, -place.top, nullptr);
+  ::SendMessageW(GetParent(), WM_PRINTCLIENT, (WPARAM)off.dc(), PRF_CLIENT);
+  SetViewportOrgEx(off.dc(), 0, 0, nullptr);
+  off.CopyTo(paint.dc());
+}
+
+LRESULT CAdHtml::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  // Moved or resized, the background beneath has changed too.
+  if (msg == WM_WINDOWPOSCHANGED && m_bSeeThrough) Invalidate(FALSE);
+  return CWnd::WindowProc(msg, wp, lp);
 }
 
 CSuggest::~CSuggest() {

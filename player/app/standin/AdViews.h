@@ -15,12 +15,13 @@ class CAdHtml : public CWnd {
   // `rect` in the parent's client coordinates). False when there is no such placeholder.
   bool CreateFromStatic(UINT id, HWND parent, const RECT& rect, bool scrollBars);
   void Navigate(const std::wstring& url) { m_strUrl = url; }
-  // An empty view shows the window beneath it instead of a white page.
+  // An empty view shows its parent's background instead of a white page.
   void SetSeeThroughWhileEmpty(bool seeThrough) { m_bSeeThrough = seeThrough; }
   const std::wstring& Url() const { return m_strUrl; }
   void StartRotation() {}
 
  protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
   void OnPaint() override;
   BOOL OnEraseBkgnd(HDC) override { return TRUE; }
 

@@ -4,6 +4,10 @@
 #include "platform/win/Images.h"
 #include "player/common/SkinImages.h"
 
+namespace {
+const int kTitleStrip = 30;
+}  // namespace
+
 bool CSecondaryPanel::CreatePanel(HWND owner, int x, int y, int* openFlag) {
   CreateArgs a;
   a.title = m_title.c_str();
@@ -31,15 +35,24 @@ void CSecondaryPanel::OnPaint() {
   CPaintDC paint(m_hWnd);
   RECT rc = GetClientRect();
   COffscreenDC off(paint.dc(), rc.right, rc.bottom);
-  FillSolid(off.dc(), rc, RGB(255, 255, 255));
+  FillSolid(off.dc(), rc, RGB(253, 248, 246));
   {
     Gdiplus::Graphics g(off.dc());
-    DrawImagePart(g, g_pImgBackTop, 0, 0, 0, 0, rc.right, 30);
-    Gdiplus::FontFamily family(L"Microsoft YaHei");
-    Gdiplus::Font font(&family, 15, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
-    Gdiplus::SolidBrush white(Gdiplus::Color(255, 255, 255, 255));
-    g.DrawString(m_title.c_str(), -1, &font, Gdiplus::PointF(10, 6), &white);
+    DrawImagePart(g, g_pImgBackTop, 0, 0, 0, 0, rc.right, kTitleStrip);
   }
+  HFONT font = CreateFontW(15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FF_SWISS, L"宋体");
+  HGDIOBJ oldFont = SelectObject(off.dc(), font);
+  SetBkMode(off.dc(), TRANSPARENT);
+  SetTextColor(off.dc(), RGB(255, 255, 255));
+  RECT title = {10, 0, rc.right - 10, kTitleStrip};
+  DrawTextW(off.dc(), m_title.c_str(), -1, &title, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+  SelectObject(off.dc(), oldFont);
+  DeleteObject(font);
+  // A thin frame in the title's colour keeps the window apart from the main window beneath.
+  HBRUSH frame = CreateSolidBrush(RGB(200, 110, 114));
+  FrameRect(off.dc(), &rc, frame);
+  DeleteObject(frame);
   off.CopyTo(paint.dc());
 }
 
