@@ -15,9 +15,7 @@
 #include "player/common/SkinImages.h"
 #include "player/common/Trace.h"
 #include "player/library/MusicListDB.h"
-#if HALVERY_HAVE_SERVICE_HOSTS
 #include "player/online/ServiceHosts.h"
-#endif
 #include "player/playback/MusicPlayer.h"
 #include "player/ui/SkinMgr.h"
 
@@ -220,11 +218,7 @@ void CQuenbyDlg::CreateWebViews() {
     RECT r = {};
     ::GetWindowRect(main, &r);
     MapWindowPoints(nullptr, m_hWnd, (POINT*)&r, 2);
-#if HALVERY_HAVE_SERVICE_HOSTS
     if (m_htmlMain.CreateFromStatic(IDC_MAIN_VIEW, m_hWnd, r, true)) m_htmlMain.Navigate(ApiUrl(kIndexPath));
-#else
-    m_htmlMain.CreateFromStatic(IDC_MAIN_VIEW, m_hWnd, r, true);
-#endif
   }
   m_htmlBanner.StartRotation();
 }

@@ -11,11 +11,8 @@ if(NOT HALVERY_NATIVE)
     ${CMAKE_CURRENT_LIST_DIR}/QuenbyDlg.cpp
     ${HALVERY_APP_STANDIN_SOURCES})
   target_link_libraries(halvery_app PUBLIC
-    halvery_app_layout halvery_ui_skin halvery_library_db halvery_playback_engine halvery_common halvery_platform)
-  if(TARGET halvery_online_service)
-    target_link_libraries(halvery_app PUBLIC halvery_online_service)
-    target_compile_definitions(halvery_app PRIVATE HALVERY_HAVE_SERVICE_HOSTS=1)
-  endif()
+    halvery_app_layout halvery_ui_skin halvery_library_db halvery_online_service halvery_playback_engine
+    halvery_common halvery_platform)
 
   add_executable(Halvery WIN32 ${CMAKE_CURRENT_LIST_DIR}/Main.cpp ${CMAKE_CURRENT_LIST_DIR}/res/Halvery.rc)
   target_compile_options(Halvery PRIVATE -municode)
