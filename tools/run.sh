@@ -14,18 +14,22 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${HALVERY_BUILD:-$top/build}/x86_64
 
-mode=display
+mode=
 screenshot=
 while [ $# -gt 0 ]; do
   case $1 in
     --xvfb) mode=xvfb; shift ;;
     --display) mode=display; shift ;;
-    --screenshot) screenshot=$2; shift 2; [ "$mode" = display ] && [ -z "${forced_display:-}" ] && mode=xvfb ;;
+    --screenshot) [ $# -ge 2 ] || { echo "run: --screenshot needs a file name" >&2; exit 2; }
+                  screenshot=$2; shift 2 ;;
     --) shift; break ;;
     -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
     *) echo "run: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+# A screenshot is taken on a virtual screen unless --display asks for yours; without a display
+# there is only the virtual one.
+[ -n "$mode" ] || { [ -n "$screenshot" ] && mode=xvfb || mode=display; }
 [ -n "${DISPLAY:-}" ] || mode=xvfb
 [ -z "$screenshot" ] || case $screenshot in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
 
