@@ -12,7 +12,8 @@
 # Build root: $HALVERY_BUILD, default <repo>/build.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${HALVERY_BUILD:-$top/build}/x86_64
+root=${HALVERY_BUILD:-$top/build}
+build=$root/x86_64
 
 mode=
 screenshot=
@@ -34,7 +35,9 @@ done
 [ -z "$screenshot" ] || case $screenshot in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
 
 "$top/tools/setup.sh" >/dev/null
-[ -f "$build/build.ninja" ] || cmake -G Ninja -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" >/dev/null
+# Configured as tools/test.sh configures it, so that both commands share the build folder.
+[ -f "$build/build.ninja" ] || cmake -G Ninja -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake" \
+  -DHALVERY_NATIVE_BUILD="$root/native" >/dev/null
 cmake --build "$build" --target stage >/dev/null
 stage=$build/Halvery
 
