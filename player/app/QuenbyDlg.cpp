@@ -2,7 +2,6 @@
 
 #include <windowsx.h>
 
-#include "platform/Text.h"
 #include "platform/win/Gdi.h"
 #include "platform/win/Images.h"
 #include "platform/win/MessageLoop.h"
