@@ -414,3 +414,38 @@ TEST_CASE("a skin that lacks images still gives a window that can be used, resiz
     CHECK(p.process.ExitCode() == 0);
   }
 }
+
+namespace {
+struct FindTip {
+  DWORD pid;
+  bool visible;
+};
+BOOL CALLBACK FindVisibleTip(HWND hwnd, LPARAM lp) {
+  FindTip* f = reinterpret_cast<FindTip*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (pid == f->pid && lstrcmpiW(cls, L"tooltips_class32") == 0 && IsWindowVisible(hwnd)) f->visible = true;
+  return TRUE;
+}
+bool TooltipShown(DWORD pid) {
+  FindTip f = {pid, false};
+  EnumWindows(FindVisibleTip, (LPARAM)&f);
+  return f.visible;
+}
+}  // namespace
+
+TEST_CASE("resting the mouse on a button shows its tooltip (input reaches the tooltips before dispatch)") {
+  Player p;
+  for (int id : {IDC_BTN_MAX, IDC_BTN_PREV, IDC_BTN_SKIN}) {
+    CAPTURE(id);
+    POINT away = p.BackgroundPoint();
+    MouseMove(away.x, away.y);
+    CHECK(WaitUntil([&] { return !TooltipShown(p.process.Pid()); }, 5000));
+    POINT c = p.ButtonCentre(id);
+    MouseMove(c.x, c.y);
+    MouseMove(c.x + 1, c.y);  // the tooltip starts its timer on a move inside the tool
+    CHECK(WaitUntil([&] { return TooltipShown(p.process.Pid()); }, 5000));
+  }
+}
