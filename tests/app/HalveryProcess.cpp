@@ -363,10 +363,12 @@ bool InputHandled(HWND hwnd) {
   return WaitUntil([&] { return !GetUpdateRect(hwnd, nullptr, FALSE); }, 10000);
 }
 
-HCURSOR CurrentCursor() {
-  CURSORINFO ci = {};
-  ci.cbSize = sizeof ci;
-  return GetCursorInfo(&ci) ? ci.hCursor : nullptr;
+HCURSOR CursorOf(HWND hwnd) {
+  DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+  if (!thread || !AttachThreadInput(GetCurrentThreadId(), thread, TRUE)) return nullptr;
+  HCURSOR cursor = GetCursor();
+  AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+  return cursor;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -94,8 +94,9 @@ void Click(int x, int y);
 // Presses at `from`, moves in steps to `to` and releases.
 void Drag(POINT from, POINT to);
 
-// The cursor the system shows now (a handle of the process that set it).
-HCURSOR CurrentCursor();
+// The cursor that the thread of `hwnd` shows now (a handle of that process). Read through the
+// thread's own input state, so that another test's window in the foreground does not matter.
+HCURSOR CursorOf(HWND hwnd);
 // Waits until the thread of `hwnd` has handled the input sent so far: a window repaints only when
 // no input is waiting for it, so a piece of it is invalidated and its repainting awaited.
 bool InputHandled(HWND hwnd);

@@ -125,7 +125,7 @@ TEST_CASE("the window is resized only at its right and bottom edges and its bott
     if (ChildWindowFromPointEx(p.main, client, CWP_SKIPINVISIBLE) != p.main) continue;
     MouseMove(pt.x, pt.y);
     REQUIRE(InputHandled(p.main));
-    HCURSOR shown = CurrentCursor();
+    HCURSOR shown = CursorOf(p.main);
     bool expected = shown != nullptr;
     if (seen.count(pt.hit)) {
       expected = expected && shown == seen[pt.hit];
