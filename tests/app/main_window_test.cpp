@@ -443,6 +443,8 @@ TEST_CASE("resting the mouse on a button shows its tooltip (input reaches the to
     POINT away = p.BackgroundPoint();
     MouseMove(away.x, away.y);
     CHECK(WaitUntil([&] { return !TooltipShown(p.process.Pid()); }, 5000));
+    // Tooltips show for the active window only; another test's window may have taken that place.
+    SetForegroundWindow(p.main);
     POINT c = p.ButtonCentre(id);
     MouseMove(c.x, c.y);
     MouseMove(c.x + 1, c.y);  // the tooltip starts its timer on a move inside the tool
