@@ -45,10 +45,13 @@ source "$top/tools/lib/session.sh"
 trap halvery_session_stop EXIT
 halvery_session_start "$build" "$mode"
 
-# Runs the player. The place to put the local stand-in of the music service in front of it
-# (tools/standin/with_standin.sh <addr> --config-dir "$stage" -- ...).
+# Runs the player with the local stand-in of the music service listening on $HALVERY_SERVICE_ADDR
+# (default 127.0.0.2, port 80); the staged Config.ini's [SERVICE] section is pointed at it, and the
+# stand-in's request log goes to <build>/x86_64/standin.log.
+service_addr=${HALVERY_SERVICE_ADDR:-127.0.0.2}
 with_service() {
-  "$@"
+  echo "run: music service stand-in on http://$service_addr/ (log: $build/standin.log)"
+  STANDIN_LOG=$build/standin.log "$top/tools/standin/with_standin.sh" "$service_addr" --config-dir "$stage" -- "$@"
 }
 
 cd "$stage"
