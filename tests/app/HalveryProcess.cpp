@@ -348,13 +348,18 @@ void Click(int x, int y) {
   MouseUp();
 }
 
-void Drag(POINT from, POINT to) {
+void Drag(POINT from, POINT to, HWND target) {
   MouseMove(from.x, from.y);
+  InputHandled(target);
   MouseDown();
+  InputHandled(target);
   const int steps = 8;
-  for (int i = 1; i <= steps; ++i)
+  for (int i = 1; i <= steps; ++i) {
     MouseMove(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
+    InputHandled(target);
+  }
   MouseUp();
+  InputHandled(target);
 }
 
 bool InputHandled(HWND hwnd) {

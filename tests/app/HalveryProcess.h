@@ -91,8 +91,9 @@ void MouseMove(int x, int y);
 void MouseDown();
 void MouseUp();
 void Click(int x, int y);
-// Presses at `from`, moves in steps to `to` and releases.
-void Drag(POINT from, POINT to);
+// Presses at `from`, moves in steps to `to` and releases. Each step waits until the thread of
+// `target` has handled it, so a busy machine cannot merge the press into the first move.
+void Drag(POINT from, POINT to, HWND target);
 
 // The cursor that the thread of `hwnd` shows now (a handle of that process). Read through the
 // thread's own input state, so that another test's window in the foreground does not matter.

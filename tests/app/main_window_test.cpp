@@ -162,11 +162,11 @@ TEST_CASE("dragging the edges and the corner resizes the window, never below its
     RECT now = p.Rect();
     if (d.fromX == 0) {
       POINT from = {now.left + 1, now.top + 45};  // left of the logo, above the controls
-      Drag(from, {from.x + 30, from.y + 20});
+      Drag(from, {from.x + 30, from.y + 20}, p.main);
       CHECK(WaitUntil([&] { return p.Rect().left == now.left + 30; }, 5000));
     } else {
       POINT from = {now.right + d.fromX, now.bottom + d.fromY};
-      Drag(from, {from.x + d.dx, from.y + d.dy});
+      Drag(from, {from.x + d.dx, from.y + d.dy}, p.main);
       WaitUntil([&] { return Width(p.Rect()) == initialW + d.expectedDw && Height(p.Rect()) == initialH + d.expectedDh; },
                 5000);
     }
@@ -201,6 +201,7 @@ TEST_CASE("maximise fills the work area with the strip above the screen, and aga
     CAPTURE(std::string(way.name));
     REQUIRE(p.InitialPlace());
     way.act(p);
+    REQUIRE(InputHandled(p.main));
     CHECK(WaitUntil([&] { return p.Maximised(); }, 5000));
     SendMessageW(p.main, WM_NULL, 0, 0);  // the layout runs right after the size changed
     INFO("window " << Describe(p.Rect()) << ", work area " << Describe(WorkArea()));
@@ -211,6 +212,7 @@ TEST_CASE("maximise fills the work area with the strip above the screen, and aga
     CHECK(banner.left == (Width(wa) - 935) / 2 + 295);
     CHECK(ChildRect(p.main, IDC_BTN_CLOSE).right == Width(wa) - 10);
     way.act(p);
+    REQUIRE(InputHandled(p.main));
     CHECK(WaitUntil([&] { return p.InitialPlace(); }, 5000));
     INFO("window " << Describe(p.Rect()));
     CHECK(p.InitialPlace());
@@ -228,7 +230,7 @@ TEST_CASE("dragging the background moves the window and the logo window follows 
     CAPTURE(m.dy);
     RECT before = p.Rect();
     POINT from = p.BackgroundPoint();
-    Drag(from, {from.x + m.dx, from.y + m.dy});
+    Drag(from, {from.x + m.dx, from.y + m.dy}, p.main);
     CHECK(WaitUntil([&] { return p.Rect().left == before.left + m.dx && p.Rect().top == before.top + m.dy; }, 5000));
     INFO("window " << Describe(p.Rect()) << " was " << Describe(before));
     CHECK(Width(p.Rect()) == Width(before));
