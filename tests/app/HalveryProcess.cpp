@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "TestFiles.h"
 #include "platform/Text.h"
 
 bool WaitUntil(const std::function<bool()>& done, DWORD limitMs) {
@@ -57,26 +58,6 @@ void CopyTree(const std::wstring& from, const std::wstring& to, bool top) {
   FindClose(find);
 }
 
-bool RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-  }
-  return RemoveDirectoryW(path.c_str()) != 0;
-}
-
 }  // namespace
 
 std::wstring StagedFolder() {
@@ -93,7 +74,7 @@ ProgramFolder::ProgramFolder(const std::wstring& name) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   m_root = StrFormat(L"%shalvery-app-%lu-%d", temp, GetCurrentProcessId(), ++counter);
-  RemoveTree(m_root);
+  testfiles::RemoveTree(m_root);
   CreateDirectoryW(m_root.c_str(), nullptr);
   m_path = m_root + L"\\" + name;
   CopyTree(StagedFolder(), m_path, true);
@@ -101,7 +82,7 @@ ProgramFolder::ProgramFolder(const std::wstring& name) {
 
 ProgramFolder::~ProgramFolder() {
   // A program that has just ended may hold its files for a moment.
-  WaitUntil([&] { return RemoveTree(m_root); }, 5000);
+  WaitUntil([&] { return testfiles::RemoveTree(m_root); }, 5000);
 }
 
 bool ProgramFolder::Exists(const std::wstring& relative) const {

@@ -16,28 +16,9 @@
 #include "player/common/Globals.h"
 #include "player/common/Trace.h"
 #include "player/library/MusicListDB.h"
+#include "TestFiles.h"
 
 namespace dbtest {
-
-inline void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
-}
 
 inline bool FolderExists(const std::wstring& path) {
   DWORD a = GetFileAttributesW(path.c_str());
@@ -77,10 +58,10 @@ class TempFolder {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     m_path = StrFormat(L"%shalvery-db-%lu-%d%s", temp, GetCurrentProcessId(), ++counter, name.c_str());
-    RemoveTree(m_path);
+    testfiles::RemoveTree(m_path);
     REQUIRE(CreateDirectoryW(m_path.c_str(), nullptr));
   }
-  ~TempFolder() { RemoveTree(m_path); }
+  ~TempFolder() { testfiles::RemoveTree(m_path); }
   const std::wstring& Path() const { return m_path; }
 
  private:

@@ -15,6 +15,7 @@
 #include "player/online/UrlFetcher.h"
 #include "player/online/WanAddress.h"
 #include "player/online/WanInfo.h"
+#include "FallbackAddress.h"
 
 namespace {
 
@@ -28,15 +29,6 @@ std::string ConfigAnswer(const std::string& update, const std::string& number = 
 
 const std::string kFullUpdate =
     "<download>1</download><asset>3</asset><adment>4</adment><datetime>20130101</datetime>";
-
-bool IsFallbackAddress(const std::wstring& ip) {
-  const std::wstring prefix = L"123.127.170.";
-  if (ip.compare(0, prefix.size(), prefix) != 0) return false;
-  const std::wstring n = ip.substr(prefix.size());
-  if (n.empty() || n.size() > 3 || n.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-  const int value = std::stoi(n);
-  return value >= 1 && value <= 255 && std::to_wstring(value) == n;
-}
 
 std::wstring TempFolder() {
   wchar_t path[MAX_PATH] = {};

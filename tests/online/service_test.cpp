@@ -12,6 +12,7 @@
 #include "player/online/ServiceHosts.h"
 #include "player/online/UrlFetcher.h"
 #include "player/online/WanInfo.h"
+#include "FallbackAddress.h"
 
 namespace {
 
@@ -77,15 +78,6 @@ std::wstring TempPath(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, folder);
   return std::wstring(folder) + name;
-}
-
-bool IsFallbackAddress(const std::wstring& ip) {
-  const std::wstring prefix = L"123.127.170.";
-  if (ip.compare(0, prefix.size(), prefix) != 0) return false;
-  const std::wstring n = ip.substr(prefix.size());
-  if (n.empty() || n.size() > 3 || n.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-  const int value = std::stoi(n);
-  return value >= 1 && value <= 255;
 }
 
 const char kConfigPathQuery[] = "/x.php?action=config";

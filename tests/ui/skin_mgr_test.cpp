@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "player/common/Globals.h"
 #include "player/common/Messages.h"
+#include "TestFiles.h"
 #include "player/library/MusicListDB.h"
 #include "player/ui/SkinImageName.h"
 #include "player/ui/SkinMgr.h"
@@ -39,24 +40,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 bool FileExists(const std::wstring& path) {
   DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
-      else
-        DeleteFileW(child.c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
 }
 
 // A PNG of the given size in one colour, written with GDI+.
@@ -93,7 +76,7 @@ class SkinFixture {
     GetTempPathW(MAX_PATH, temp);
     static int counter = 0;
     m_folder = StrFormat(L"%shalvery-skin-%lu-%d", temp, GetCurrentProcessId(), ++counter);
-    RemoveTree(m_folder);
+    testfiles::RemoveTree(m_folder);
     REQUIRE(CreateDirectoryW(m_folder.c_str(), nullptr));
     g_strDBPath = m_folder + L"\\music_list.db";
     if (!skinRow || *skinRow) {
@@ -115,11 +98,11 @@ class SkinFixture {
     DestroyWindow(m_window);
     for (const std::wstring& path : m_written) {
       if (path.back() == L'\\')
-        RemoveTree(path.substr(0, path.size() - 1));
+        testfiles::RemoveTree(path.substr(0, path.size() - 1));
       else
         DeleteFileW(path.c_str());
     }
-    RemoveTree(m_folder);
+    testfiles::RemoveTree(m_folder);
   }
 
   // A description file in the skin folder, removed at the end of the case.
@@ -130,7 +113,7 @@ class SkinFixture {
   // A sub-folder of the skin folder, removed with its pictures at the end of the case.
   std::wstring Folder(const std::wstring& name) {
     std::wstring path = SkinFolder() + L"\\" + name;
-    RemoveTree(path);
+    testfiles::RemoveTree(path);
     REQUIRE(CreateDirectoryW(path.c_str(), nullptr));
     m_written.push_back(path + L"\\");
     return path;
