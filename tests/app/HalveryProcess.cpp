@@ -329,11 +329,21 @@ void Click(int x, int y) {
   MouseUp();
 }
 
+static bool InMoveSizeLoop(HWND hwnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+  return thread && GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE);
+}
+
 void Drag(POINT from, POINT to, HWND target) {
   MouseMove(from.x, from.y);
   InputHandled(target);
   MouseDown();
   InputHandled(target);
+  // The player starts the system's move or size loop from a posted message; moving the mouse before
+  // that loop runs would lose the first steps, which a small drag cannot afford.
+  WaitUntil([&] { return InMoveSizeLoop(target); }, 2000);
   const int steps = 8;
   for (int i = 1; i <= steps; ++i) {
     MouseMove(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
